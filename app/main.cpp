@@ -1,0 +1,11 @@
+// Entry of L_BrenikReceiver and R_BrenikReceiver; the build chooses the side.
+#include "app/receiver_program.h"
+
+#ifndef BRENIK_SIDE_RIGHT
+#error "the build defines BRENIK_SIDE_RIGHT as 0 (left receiver) or 1 (right receiver)"
+#endif
+
+int main() {
+  constexpr motion::Side kSide = BRENIK_SIDE_RIGHT ? motion::Side::Right : motion::Side::Left;
+  return app::runReceiver(app::profileFor(kSide));
+}

@@ -1,0 +1,25 @@
+// Everything that differs between the left and the right receiver.
+#pragma once
+
+#include <cstdint>
+
+#include "motion/side.h"
+
+namespace app {
+
+struct SideProfile {
+  motion::Side side;
+  const char* programName;
+  const char* portKey;      // settings key naming the controller's serial port
+  const char* defaultPort;  // serial port when the settings name none
+  std::uint16_t udpPort;    // where this side's angle datagrams arrive
+};
+
+constexpr SideProfile kLeftProfile{motion::Side::Left, "L_BrenikReceiver", "l_com", "COM8", 11111};
+constexpr SideProfile kRightProfile{motion::Side::Right, "R_BrenikReceiver", "r_com", "COM9", 22222};
+
+constexpr const SideProfile& profileFor(motion::Side side) {
+  return side == motion::Side::Left ? kLeftProfile : kRightProfile;
+}
+
+}  // namespace app

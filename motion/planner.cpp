@@ -1,0 +1,103 @@
+// Actuator targets and speed scaling: every actuator should arrive at the same time, so the
+// one with the largest front move runs at full speed and the others in proportion.
+#include "motion/planner.h"
+
+#include <cmath>
+
+#include "motion/stroke_geometry.h"
+
+namespace motion {
+namespace {
+
+// Platform geometry (mm): rolling radius, the actuator's mount point, a second point on its
+// axis 1000 above it, and the floor segment level with the mount point at rest.
+constexpr float kRollingRadius = 503.0f;
+constexpr float kMountX = 353.9f;
+constexpr float kMountY = -353.9f;
+constexpr float kAxisX = 353.9f;
+constexpr float kAxisY = 646.1f;
+constexpr float kFloorStartX = 1353.9f;
+constexpr float kFloorStartY = -353.9f;
+constexpr float kFloorEndX = -646.1f;
+constexpr float kFloorEndY = -353.9f;
+
+// Tilts beyond this (degrees, either way) are outside the platform's working range.
+constexpr float kAngleGate = 20.0f;
+// Stroke range of the actuators (mm).
+constexpr float kMinStroke = 0.0f;
+constexpr float kMaxStroke = 300.0f;
+// The controller counts in hundredths of a millimetre.
+constexpr double kPositionUnit = 0.01;
+
+bool withinGate(float angle) { return angle >= -kAngleGate && angle <= kAngleGate; }
+
+float pitchTerm(float pitch) {
+  return pitchStroke(kRollingRadius, pitch, kMountX, kMountY, kAxisX, kAxisY, kFloorStartX,
+                     kFloorStartY, kFloorEndX, kFloorEndY);
+}
+
+float rollTerm(float roll) { return rollStroke(kRollingRadius, roll, kMountX, kMountY); }
+
+float clampStroke(float stroke) {
+  if (stroke > kMaxStroke) return kMaxStroke;
+  if (stroke < kMinStroke) return kMinStroke;
+  return stroke;
+}
+
+// The third change counts only when the two front changes are equal.
+float referenceChange(float dL, float dR, float dT) {
+  if (dL > dR) return dL;
+  if (dR > dL) return dR;
+  if (dT > dL) return dT;
+  return dL;
+}
+
+}  // namespace
+
+PlannerState initialPlannerState(const MotionLimits& limits) {
+  return {{kRestStroke, kRestStroke, kRestStroke}, limits.maxSpeed, limits.maxAcceleration};
+}
+
+Targets computeTargets(float pitch, float roll) {
+  float front = 0.0f;
+  float back = 0.0f;
+  if (withinGate(pitch)) {
+    front = pitchTerm(pitch);
+    back = pitchTerm(-pitch);
+  }
+  float leftSum = front;
+  float rightSum = front;
+  if (withinGate(roll)) {
+    leftSum = rollTerm(roll) + front;
+    rightSum = front + rollTerm(-roll);
+  }
+  return {clampStroke(leftSum + kRestStroke), clampStroke(rightSum + kRestStroke),
+          clampStroke(back + kRestStroke)};
+}
+
+std::int32_t controllerPosition(float target) {
+  return static_cast<std::int32_t>(static_cast<double>(-target) / kPositionUnit);
+}
+
+void planAndCommand(float pitch, float roll, Side side, const MotionLimits& limits,
+                    PlannerState& state, ActuatorCommands& commands) {
+  const Targets targets = computeTargets(pitch, roll);
+  const float dL = std::fabs(targets.left - state.previous.left);
+  const float dR = std::fabs(targets.right - state.previous.right);
+  const float dT = std::fabs(targets.third - state.previous.third);
+
+  // When neither front target moves, the last speed and acceleration stay in force.
+  if (dL > 0.0f || dR > 0.0f) {
+    const float own = side == Side::Left ? dL : dR;
+    const float ratio = own / referenceChange(dL, dR, dT);
+    state.speed = static_cast<std::int32_t>(static_cast<float>(limits.maxSpeed) * ratio);
+    state.acceleration =
+        static_cast<std::int32_t>(static_cast<float>(limits.maxAcceleration) * ratio);
+  }
+
+  commands.writeVelocity(state.speed, state.acceleration);
+  commands.moveAbs(controllerPosition(side == Side::Left ? targets.left : targets.right));
+  state.previous = targets;
+}
+
+}  // namespace motion

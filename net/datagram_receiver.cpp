@@ -1,0 +1,78 @@
+// The per-text UDP receiver.
+#include "net/datagram_receiver.h"
+
+#include <cstring>
+
+namespace net {
+namespace {
+
+// How long one wait for a datagram lasts before the stop request is looked at again.
+constexpr int kPollMs = 100;
+// Pause before trying again a socket or receive that failed.
+constexpr unsigned kRetryMs = 1000;
+constexpr unsigned kRetrySliceMs = 50;
+
+// Sleeps up to `ms`, waking early when a stop is requested; false when it was.
+bool pauseUnlessStopped(unsigned ms, const StopCheck& stop) {
+  for (unsigned slept = 0; slept < ms; slept += kRetrySliceMs) {
+    if (stop()) return false;
+    platform::sleepMilliseconds(kRetrySliceMs);
+  }
+  return !stop();
+}
+
+}  // namespace
+
+DatagramReceiver::DatagramReceiver(std::uint16_t port) : port_(port) {
+  socketsStarted_ = platform::startSockets(failure_);
+  if (socketsStarted_) socket_ = platform::openBoundUdpSocket(port_, failure_);
+}
+
+DatagramReceiver::~DatagramReceiver() {
+  platform::closeSocket(socket_);
+  if (socketsStarted_) platform::stopSockets();
+}
+
+std::optional<std::string> DatagramReceiver::receiveNonEmpty(const StopCheck& stop,
+                                                             const Report& report) {
+  bool failing = false;
+  while (!stop()) {
+    std::memset(buffer_.data(), 0, buffer_.size());
+    std::string error;
+    switch (platform::receiveDatagram(socket_, buffer_.data(), kReceiveSize, kPollMs, error)) {
+      case platform::ReceiveStatus::Timeout:
+        break;
+      case platform::ReceiveStatus::Error:
+        if (!failing) report("receiving on UDP port " + std::to_string(port_) + " fails: " + error +
+                             "; trying again every second");
+        failing = true;
+        pauseUnlessStopped(kRetryMs, stop);
+        break;
+      case platform::ReceiveStatus::Datagram:
+        if (buffer_[0] != '\0') return std::string(buffer_.data());
+        break;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> receiveText(std::uint16_t port, const StopCheck& stop,
+                                       const Report& report) {
+  bool failing = false;
+  while (!stop()) {
+    {
+      DatagramReceiver receiver(port);
+      if (receiver.bound()) {
+        if (failing) report("UDP port " + std::to_string(port) + " is free now; receiving");
+        return receiver.receiveNonEmpty(stop, report);
+      }
+      if (!failing) report("cannot use UDP port " + std::to_string(port) + ": " +
+                           receiver.failure() + "; trying again every second");
+      failing = true;
+    }
+    pauseUnlessStopped(kRetryMs, stop);
+  }
+  return std::nullopt;
+}
+
+}  // namespace net

@@ -1,0 +1,130 @@
+// Windows side of the platform layer: Windows Sockets 2, Sleep, the system's profile reader
+// and a console control handler.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <winsock2.h>
+#include <windows.h>
+
+#include <atomic>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+std::atomic<bool> gStopRequested{false};
+
+// How long a closing console waits for the main thread to close the controller and return.
+constexpr DWORD kCloseGraceMs = 4000;
+
+std::string errorText(int code) {
+  char text[256] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, static_cast<DWORD>(code), 0, text, sizeof text,
+                                      nullptr);
+  std::string message(text, length);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                              message.back() == ' ' || message.back() == '.')) {
+    message.pop_back();
+  }
+  return message.empty() ? "error " + std::to_string(code) : message;
+}
+
+BOOL WINAPI onConsoleEvent(DWORD event) {
+  gStopRequested.store(true);
+  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+    // Windows ends the process when this returns; give the main thread time to stop cleanly.
+    Sleep(kCloseGraceMs);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+bool startSockets(std::string& error) {
+  WSADATA data;
+  const int result = WSAStartup(MAKEWORD(2, 0), &data);
+  if (result != 0) {
+    error = errorText(result);
+    return false;
+  }
+  return true;
+}
+
+void stopSockets() { WSACleanup(); }
+
+SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error) {
+  const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, 0);
+  if (s == INVALID_SOCKET) {
+    error = errorText(WSAGetLastError());
+    return kInvalidSocket;
+  }
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    error = errorText(WSAGetLastError());
+    closesocket(s);
+    return kInvalidSocket;
+  }
+  return static_cast<SocketHandle>(s);
+}
+
+void closeSocket(SocketHandle socket) {
+  if (socket != kInvalidSocket) closesocket(static_cast<SOCKET>(socket));
+}
+
+ReceiveStatus receiveDatagram(SocketHandle socket, char* buffer, std::size_t capacity,
+                              int timeoutMs, std::string& error) {
+  const SOCKET s = static_cast<SOCKET>(socket);
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(s, &readable);
+  timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+  const int ready = select(0, &readable, nullptr, nullptr, &timeout);
+  if (ready == 0) return ReceiveStatus::Timeout;
+  if (ready == SOCKET_ERROR) {
+    error = errorText(WSAGetLastError());
+    return ReceiveStatus::Error;
+  }
+  const int got = recv(s, buffer, static_cast<int>(capacity), 0);
+  if (got == SOCKET_ERROR) {
+    const int code = WSAGetLastError();
+    // Windows reports a datagram longer than the buffer as an error after filling the buffer.
+    if (code == WSAEMSGSIZE) return ReceiveStatus::Datagram;
+    if (code == WSAEWOULDBLOCK || code == WSAEINTR) return ReceiveStatus::Timeout;
+    error = errorText(code);
+    return ReceiveStatus::Error;
+  }
+  return ReceiveStatus::Datagram;
+}
+
+void sleepMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }
+
+double monotonicSeconds() {
+  static const double ticksPerSecond = [] {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(frequency.QuadPart);
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) / ticksPerSecond;
+}
+
+std::string readProfileString(const char* section, const char* key, const char* fallback,
+                              const char* fileName) {
+  char value[kProfileValueCapacity] = {};
+  const DWORD length = GetPrivateProfileStringA(section, key, fallback, value,
+                                                static_cast<DWORD>(sizeof value), fileName);
+  return std::string(value, length);
+}
+
+void installStopHandler() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
+
+bool stopRequested() { return gStopRequested.load(); }
+void requestStop() { gStopRequested.store(true); }
+
+}  // namespace platform

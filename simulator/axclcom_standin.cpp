@@ -1,0 +1,121 @@
+// Stand-in for the closed AXCLCOM controller library: answers from the environment and
+// writes one trace line per call, so tests and bench tools can see what a receiver commands.
+//   AXCLCOM_TRACE=<file>   append "<seconds> <operation> <arguments>[ -> <result>]" per call
+//   AXCLCOM_INIT=<list>    results of successive init_axcl_config calls, the last repeating
+//   AXCLCOM_STATE=<list>   the same for get_axcl_state
+#define AXCLCOM_BUILDING
+#include "controller/axclcom.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int kDefaultInitResult = 1;   // opened
+constexpr int kDefaultStateResult = 4;  // ready for motion
+
+// Successive results from a comma list; the last one repeats once the list is used up.
+class ResultScript {
+ public:
+  ResultScript(const char* variable, int fallback) {
+    if (const char* text = std::getenv(variable)) {
+      const char* p = text;
+      while (*p != '\0') {
+        char* end = nullptr;
+        const long value = std::strtol(p, &end, 10);
+        if (end != p) values_.push_back(static_cast<int>(value));
+        p = (*end == ',') ? end + 1 : (end == p ? p + 1 : end);
+      }
+    }
+    if (values_.empty()) values_.push_back(fallback);
+  }
+
+  int next() {
+    const int value = values_[next_ < values_.size() ? next_ : values_.size() - 1];
+    if (next_ < values_.size()) ++next_;
+    return value;
+  }
+
+ private:
+  std::vector<int> values_;
+  std::size_t next_ = 0;
+};
+
+ResultScript& initResults() {
+  static ResultScript script("AXCLCOM_INIT", kDefaultInitResult);
+  return script;
+}
+
+ResultScript& stateResults() {
+  static ResultScript script("AXCLCOM_STATE", kDefaultStateResult);
+  return script;
+}
+
+// Opened once on the first call; a file that cannot be opened just means no trace.
+std::FILE* traceFile() {
+  static std::FILE* file = [] {
+    const char* path = std::getenv("AXCLCOM_TRACE");
+    return (path != nullptr && *path != '\0') ? std::fopen(path, "a") : nullptr;
+  }();
+  return file;
+}
+
+void trace(const char* format, ...) {
+  std::FILE* file = traceFile();
+  if (file == nullptr) return;
+  std::fprintf(file, "%.6f ", platform::monotonicSeconds());
+  va_list arguments;
+  va_start(arguments, format);
+  std::vfprintf(file, format, arguments);
+  va_end(arguments);
+  std::fputc('\n', file);
+  std::fflush(file);
+}
+
+std::string hexBlock(const unsigned char* block) {
+  if (block == nullptr) return "null";
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (int i = 0; i < AXCLCOM_PARAMETER_BLOCK_SIZE; ++i) {
+    hex += digits[block[i] >> 4];
+    hex += digits[block[i] & 0x0F];
+  }
+  return hex;
+}
+
+}  // namespace
+
+extern "C" {
+
+AXCLCOM_API int AXCLCOM_CALL init_axcl_config(const char* portName, int a, int b, int c, int d,
+                                              unsigned char* parameterBlock) {
+  const int result = initResults().next();
+  trace("init_axcl_config %s %d %d %d %d %s -> %d", portName != nullptr ? portName : "(null)", a,
+        b, c, d, hexBlock(parameterBlock).c_str(), result);
+  return result;
+}
+
+AXCLCOM_API int AXCLCOM_CALL get_axcl_state(void) {
+  const int result = stateResults().next();
+  trace("get_axcl_state -> %d", result);
+  return result;
+}
+
+AXCLCOM_API void AXCLCOM_CALL move_org(int axis, int mode) { trace("move_org %d %d", axis, mode); }
+
+AXCLCOM_API void AXCLCOM_CALL write_velocity(int axis, int speed, int acceleration) {
+  trace("write_velocity %d %d %d", axis, speed, acceleration);
+}
+
+AXCLCOM_API void AXCLCOM_CALL move_abs(int axis, int position) {
+  trace("move_abs %d %d", axis, position);
+}
+
+AXCLCOM_API void AXCLCOM_CALL close_axcl(void) { trace("close_axcl"); }
+
+}  // extern "C"
