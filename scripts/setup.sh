@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs what building and testing the receivers needs on Debian or Ubuntu, if missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config      # native build
+  libgtest-dev libgmock-dev             # unit and program tests
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Every test: installs what is missing, builds and runs the native suite.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+cmake --workflow --preset default
