@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config      # native build
   libgtest-dev libgmock-dev             # unit and program tests
+  clang libclang-rt-14-dev              # fuzzing: clang with libFuzzer and the sanitizer runtimes
+  libbenchmark-dev                      # benchmarks (bench/)
 )
 
 missing=()

@@ -5,3 +5,6 @@ cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 cmake --workflow --preset default
+# The same suite under AddressSanitizer and UndefinedBehaviorSanitizer, then a bounded fuzzing run.
+cmake --workflow --preset asan
+scripts/fuzz.sh
