@@ -42,4 +42,31 @@ void installStopHandler();
 bool stopRequested();
 void requestStop();
 
+// For the bench tools: sending datagrams, finding hosts and knowing whether a person watches.
+
+// An IPv4 address (network byte order, as four bytes) and a port.
+struct UdpEndpoint {
+  std::uint8_t address[4];
+  std::uint16_t port;
+};
+
+// Looks up `host` (a name or a dotted address) as IPv4; false with `error` set when it cannot.
+bool resolveIpv4(const std::string& host, std::uint16_t port, UdpEndpoint& endpoint,
+                 std::string& error);
+
+// An unbound IPv4 datagram socket for sending.
+SocketHandle openUdpSocket(std::string& error);
+
+bool sendDatagram(SocketHandle socket, const UdpEndpoint& to, const char* data, std::size_t size,
+                  std::string& error);
+
+// The local port a bound socket got, 0 when it cannot be told.
+std::uint16_t boundPort(SocketHandle socket);
+
+// Sleeps until monotonicSeconds() reaches `deadline`; returns at once when it has passed.
+void sleepUntil(double deadline);
+
+// True when standard error goes to a terminal rather than a file or pipe.
+bool standardErrorIsTerminal();
+
 }  // namespace platform

@@ -4,9 +4,14 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 
 #include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <io.h>
 
 #include "platform/platform.h"
 
@@ -126,5 +131,66 @@ void installStopHandler() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
 
 bool stopRequested() { return gStopRequested.load(); }
 void requestStop() { gStopRequested.store(true); }
+
+bool resolveIpv4(const std::string& host, std::uint16_t port, UdpEndpoint& endpoint,
+                 std::string& error) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  const int result = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+  if (result != 0 || found == nullptr) {
+    error = errorText(result);
+    return false;
+  }
+  const auto* address = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+  std::memcpy(endpoint.address, &address->sin_addr.s_addr, sizeof endpoint.address);
+  endpoint.port = port;
+  freeaddrinfo(found);
+  return true;
+}
+
+SocketHandle openUdpSocket(std::string& error) {
+  const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, 0);
+  if (s == INVALID_SOCKET) {
+    error = errorText(WSAGetLastError());
+    return kInvalidSocket;
+  }
+  return static_cast<SocketHandle>(s);
+}
+
+bool sendDatagram(SocketHandle socket, const UdpEndpoint& to, const char* data, std::size_t size,
+                  std::string& error) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(to.port);
+  std::memcpy(&address.sin_addr.s_addr, to.address, sizeof to.address);
+  if (sendto(static_cast<SOCKET>(socket), data, static_cast<int>(size), 0,
+             reinterpret_cast<const sockaddr*>(&address), sizeof address) == SOCKET_ERROR) {
+    error = errorText(WSAGetLastError());
+    return false;
+  }
+  return true;
+}
+
+std::uint16_t boundPort(SocketHandle socket) {
+  sockaddr_in address{};
+  int length = sizeof address;
+  if (getsockname(static_cast<SOCKET>(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    return 0;
+  }
+  return ntohs(address.sin_port);
+}
+
+void sleepUntil(double deadline) {
+  // Sleep works in whole milliseconds; short slices keep a stop request noticed.
+  constexpr double kSliceSeconds = 0.1;
+  for (double left = deadline - monotonicSeconds(); left > 0.0 && !stopRequested();
+       left = deadline - monotonicSeconds()) {
+    Sleep(static_cast<DWORD>(std::ceil(std::fmin(left, kSliceSeconds) * 1000.0)));
+  }
+}
+
+bool standardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 }  // namespace platform

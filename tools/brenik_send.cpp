@@ -1,0 +1,172 @@
+// brenik-send: a motion source for the bench, sending angle datagrams on a fixed schedule.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "tools/send_options.h"
+
+namespace {
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitStopped = 130;
+constexpr double kProgressInterval = 0.2;  // seconds between progress lines on a terminal
+
+void fail(const std::string& message) { std::fprintf(stderr, "brenik-send: %s\n", message.c_str()); }
+
+struct Target {
+  std::string name;
+  platform::UdpEndpoint endpoint;
+};
+
+bool resolveTargets(const std::vector<bench::HostPort>& wanted, std::vector<Target>& targets) {
+  for (const bench::HostPort& hostPort : wanted) {
+    Target target{hostPort.host + ":" + std::to_string(hostPort.port), {}};
+    std::string error;
+    if (!platform::resolveIpv4(hostPort.host, hostPort.port, target.endpoint, error)) {
+      fail("cannot resolve host '" + hostPort.host + "': " + error);
+      return false;
+    }
+    targets.push_back(target);
+  }
+  return true;
+}
+
+bool loadReplay(bench::SendOptions& options) {
+  std::ifstream file(options.replayPath, std::ios::binary);
+  if (!file) {
+    fail("cannot read replay file '" + options.replayPath + "'");
+    return false;
+  }
+  const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  std::string error;
+  if (!bench::parseReplay(text, options.motion.replay, error)) {
+    fail(options.replayPath + ": " + error);
+    return false;
+  }
+  return true;
+}
+
+void showProgress(long long sent, long long total, double elapsed, double duration, bool last) {
+  const double rate = elapsed > 0.0 ? static_cast<double>(sent > 1 ? sent - 1 : 0) / elapsed : 0.0;
+  std::fprintf(stderr, "\rbrenik-send: sent %lld/%lld  %.1f Hz  %.1f/%.1f s ", sent, total, rate,
+               elapsed, duration);
+  if (last) std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+// Sends one tick's text to every target and logs it; false after a failure was reported.
+bool sendTick(platform::SocketHandle socket, const std::vector<Target>& targets,
+              const std::string& text, std::FILE* log) {
+  const double sentAt = platform::monotonicSeconds();
+  for (const Target& target : targets) {
+    std::string error;
+    if (!platform::sendDatagram(socket, target.endpoint, text.data(), text.size(), error)) {
+      fail("sending to " + target.name + " failed: " + error);
+      return false;
+    }
+  }
+  if (log != nullptr && std::fprintf(log, "%.6f,%s\n", sentAt, text.c_str()) < 0) {
+    fail("writing the log failed");
+    return false;
+  }
+  return true;
+}
+
+int run(bench::SendOptions& options) {
+  if (options.motion.kind == bench::Motion::Kind::Replay && !loadReplay(options)) return kExitFailed;
+  const double rate = options.rate;
+  // A replay lasts until its last row has been sent.
+  const double duration = options.duration ? *options.duration
+                                           : bench::replaySpan(options.motion) + 1.0 / rate;
+  const long long total = bench::datagramCount(rate, duration);
+
+  std::string error;
+  if (!platform::startSockets(error)) {
+    fail("cannot start the socket library: " + error);
+    return kExitFailed;
+  }
+  std::vector<Target> targets;
+  const platform::SocketHandle socket =
+      resolveTargets(options.targets, targets) ? platform::openUdpSocket(error)
+                                               : platform::kInvalidSocket;
+  if (socket == platform::kInvalidSocket) {
+    if (!error.empty()) fail("cannot open a UDP socket: " + error);
+    platform::stopSockets();
+    return kExitFailed;
+  }
+
+  std::FILE* log = nullptr;
+  if (!options.logPath.empty()) {
+    log = std::fopen(options.logPath.c_str(), "w");
+    if (log == nullptr || std::fputs("time,pitch,roll\n", log) < 0) {
+      fail("cannot write log file '" + options.logPath + "'");
+      if (log != nullptr) std::fclose(log);
+      platform::closeSocket(socket);
+      platform::stopSockets();
+      return kExitFailed;
+    }
+  }
+
+  const bool progress = !options.quiet && platform::standardErrorIsTerminal();
+  platform::installStopHandler();
+  int status = 0;
+  long long sent = 0;
+  const double start = platform::monotonicSeconds();
+  double nextProgress = start;
+  for (long long tick = 0; tick < total; ++tick) {
+    // Deadlines come from the start and the tick number, never from the previous send.
+    const double offset = static_cast<double>(tick) / rate;
+    platform::sleepUntil(start + offset);
+    if (platform::stopRequested()) {
+      status = kExitStopped;
+      break;
+    }
+    const bench::Angles angles = bench::anglesAt(options.motion, offset);
+    if (!sendTick(socket, targets, bench::formatAngleMessage(angles.pitch, angles.roll), log)) {
+      status = kExitFailed;
+      break;
+    }
+    ++sent;
+    const double now = platform::monotonicSeconds();
+    if (progress && now >= nextProgress) {
+      showProgress(sent, total, now - start, duration, false);
+      nextProgress = now + kProgressInterval;
+    }
+  }
+  if (progress) showProgress(sent, total, platform::monotonicSeconds() - start, duration, true);
+  if (status == kExitStopped && !progress && !options.quiet) {
+    fail("stopped after " + std::to_string(sent) + " of " + std::to_string(total) + " ticks");
+  }
+
+  if (log != nullptr && std::fclose(log) != 0 && status == 0) {
+    fail("writing the log failed");
+    status = kExitFailed;
+  }
+  platform::closeSocket(socket);
+  platform::stopSockets();
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bench::SendCommand command = bench::parseSendArguments(argc, argv);
+  switch (command.action) {
+    case bench::SendCommand::Action::Help:
+      std::fputs(bench::kSendUsage, stdout);
+      return 0;
+    case bench::SendCommand::Action::Version:
+      std::printf("brenik-send %s\n", BRENIK_VERSION);
+      return 0;
+    case bench::SendCommand::Action::Refuse:
+      std::fprintf(stderr, "brenik-send: %s (try --help)\n", command.error.c_str());
+      return kExitUsage;
+    case bench::SendCommand::Action::Send:
+      break;
+  }
+  return run(command.options);
+}

@@ -1,0 +1,121 @@
+// Motions for bench runs. Each is a pure function of time, so a run that falls behind its
+// schedule still sends the angles that belong to each tick.
+#include "tools/motion_source.h"
+
+#include <cmath>
+
+#include "tools/arguments.h"
+
+namespace bench {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+double waveAt(const Wave& wave, double seconds) {
+  return wave.amplitude * std::sin(2.0 * kPi * wave.frequency * seconds + wave.phase * kPi / 180.0);
+}
+
+// A triangle through one period: level, up to +limit, down to -limit, back to level.
+double sweepAt(double period, double seconds) {
+  const double cycle = seconds / period - std::floor(seconds / period);
+  double shape = 4.0 * cycle - 4.0;
+  if (cycle < 0.25) {
+    shape = 4.0 * cycle;
+  } else if (cycle < 0.75) {
+    shape = 2.0 - 4.0 * cycle;
+  }
+  return kSweepLimit * shape;
+}
+
+// Straight lines between rows; before the first row and after the last the ends are held.
+Angles replayAt(const std::vector<ReplaySample>& samples, double seconds) {
+  const double time = samples.front().time + seconds;
+  if (time <= samples.front().time) return {samples.front().pitch, samples.front().roll};
+  for (std::size_t i = 1; i < samples.size(); ++i) {
+    const ReplaySample& before = samples[i - 1];
+    const ReplaySample& after = samples[i];
+    if (time < after.time) {
+      const double share = (time - before.time) / (after.time - before.time);
+      return {before.pitch + share * (after.pitch - before.pitch),
+              before.roll + share * (after.roll - before.roll)};
+    }
+  }
+  return {samples.back().pitch, samples.back().roll};
+}
+
+std::string_view trimmed(std::string_view text) {
+  const std::size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+}  // namespace
+
+Angles anglesAt(const Motion& motion, double seconds) {
+  switch (motion.kind) {
+    case Motion::Kind::Hold:
+      return motion.angles;
+    case Motion::Kind::Step:
+      return seconds < motion.stepAt ? Angles{0.0, 0.0} : motion.angles;
+    case Motion::Kind::Sine:
+      return {waveAt(motion.pitchWave, seconds), waveAt(motion.rollWave, seconds)};
+    case Motion::Kind::Sweep: {
+      const double angle = sweepAt(motion.sweepPeriod, seconds);
+      return {motion.sweepAxes == SweepAxes::Roll ? 0.0 : angle,
+              motion.sweepAxes == SweepAxes::Pitch ? 0.0 : angle};
+    }
+    case Motion::Kind::Replay:
+      return motion.replay.empty() ? Angles{0.0, 0.0} : replayAt(motion.replay, seconds);
+  }
+  return {0.0, 0.0};
+}
+
+double replaySpan(const Motion& motion) {
+  if (motion.kind != Motion::Kind::Replay || motion.replay.empty()) return 0.0;
+  return motion.replay.back().time - motion.replay.front().time;
+}
+
+bool parseReplay(std::string_view text, std::vector<ReplaySample>& samples, std::string& error) {
+  samples.clear();
+  std::size_t lineNumber = 0;
+  bool headerAllowed = true;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::string_view line = trimmed(text.substr(0, end));
+    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    ++lineNumber;
+    if (line.empty() || line.front() == '#') continue;
+
+    std::vector<std::string_view> fields;
+    for (std::size_t start = 0; fields.size() < 3;) {
+      const std::size_t comma = line.find(',', start);
+      fields.push_back(trimmed(line.substr(start, comma - start)));
+      if (comma == std::string_view::npos) break;
+      start = comma + 1;
+    }
+    const std::optional<double> time = parseNumber(fields[0]);
+    if (!time && headerAllowed) {
+      headerAllowed = false;
+      continue;
+    }
+    headerAllowed = false;
+    const std::optional<double> pitch = fields.size() > 1 ? parseNumber(fields[1]) : std::nullopt;
+    const std::optional<double> roll = fields.size() > 2 ? parseNumber(fields[2]) : std::nullopt;
+    if (!time || !pitch || !roll) {
+      error = "line " + std::to_string(lineNumber) + ": expected time,pitch,roll as numbers";
+      return false;
+    }
+    if (!samples.empty() && *time < samples.back().time) {
+      error = "line " + std::to_string(lineNumber) + ": time goes backwards";
+      return false;
+    }
+    samples.push_back({*time, *pitch, *roll});
+  }
+  if (samples.empty()) {
+    error = "no rows of time,pitch,roll";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace bench

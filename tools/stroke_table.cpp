@@ -1,0 +1,237 @@
+// brenik-strokes: the receivers' geometry and planner, run for angles typed on the command line.
+#include "tools/stroke_table.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "motion/planner.h"
+#include "net/angle_message.h"
+#include "tools/arguments.h"
+
+namespace bench {
+namespace {
+
+// A table beyond this many rows is a typing mistake rather than a wish.
+constexpr double kMaxRowsPerAxis = 100000.0;
+
+bool parseRange(const std::string& text, AngleRange& range) {
+  if (const std::optional<double> value = parseNumber(text)) {
+    range = {*value, *value, 1.0};
+    return true;
+  }
+  std::string withCommas = text;
+  for (char& c : withCommas) {
+    if (c == ':') c = ',';
+  }
+  const auto numbers = parseNumbers(withCommas, 3);
+  if (!numbers) return false;
+  range = {(*numbers)[0], (*numbers)[1], (*numbers)[2]};
+  return range.step > 0.0 && range.from <= range.to &&
+         (range.to - range.from) / range.step < kMaxRowsPerAxis;
+}
+
+// Values from FROM up to TO, each computed from the start so that steps do not add up errors.
+std::vector<double> rangeValues(const AngleRange& range) {
+  std::vector<double> values;
+  const auto count = static_cast<long long>(std::floor((range.to - range.from) / range.step + 1e-9));
+  for (long long i = 0; i <= count; ++i) values.push_back(range.from + static_cast<double>(i) * range.step);
+  return values;
+}
+
+// "%.3f" without a sign on values that print as zero.
+std::string fixed3(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f", std::fabs(value) < 0.0005 ? 0.0 : value);
+  return text;
+}
+
+std::string angleNote(const StrokeOptions& options) {
+  if (!options.asSent) {
+    return "Angles are the planner's: after the receivers' reversal (a receiver with\n"
+           "axisReversalMode=1 gets them from a datagram carrying the negated angles).\n";
+  }
+  return std::string("Angles are as sent in a datagram; axisReversalMode=") +
+         std::to_string(options.reversal) +
+         (options.reversal == 1 ? " negates them before the planner.\n"
+                                : " passes them to the planner unchanged.\n");
+}
+
+}  // namespace
+
+StrokeCommand parseStrokeArguments(int argc, const char* const* argv) {
+  StrokeCommand command;
+  StrokeOptions& options = command.options;
+  const auto refuse = [&command](const std::string& error) {
+    command.action = StrokeCommand::Action::Refuse;
+    command.error = error;
+    return command;
+  };
+  ArgumentReader reader(argc, argv);
+  std::vector<std::string> plain;
+  bool pitchRange = false;
+  bool rollRange = false;
+  std::string name;
+  std::string value;
+  std::string error;
+  while (!reader.done()) {
+    if (!reader.nextIsOption(name)) {
+      plain.push_back(reader.takePlain());
+      continue;
+    }
+    if (name == "--help" || name == "-h") {
+      command.action = StrokeCommand::Action::Help;
+      return command;
+    }
+    if (name == "--sent" || name == "--csv") {
+      if (!reader.takeFlag(error)) return refuse(error);
+      (name == "--csv" ? options.csv : options.asSent) = true;
+      continue;
+    }
+    if (name != "--reversal" && name != "--pitch-range" && name != "--roll-range") {
+      return refuse("unknown option " + name);
+    }
+    if (!reader.takeValue(value, error)) return refuse(error);
+    if (name == "--reversal") {
+      if (value != "0" && value != "1") return refuse("--reversal '" + value + "': expected 0 or 1");
+      options.reversal = value == "1" ? 1 : 0;
+      options.asSent = true;  // a reversal setting only means something for sent angles
+    } else if (!parseRange(value, name == "--pitch-range" ? options.pitch : options.roll)) {
+      return refuse(name + " '" + value +
+                    "': expected FROM:TO:STEP (FROM up to TO, STEP above 0) or one value");
+    } else {
+      (name == "--pitch-range" ? pitchRange : rollRange) = true;
+    }
+  }
+
+  options.table = pitchRange || rollRange;
+  if (options.table) {
+    if (!plain.empty()) return refuse("give PITCH ROLL or ranges, not both");
+  } else {
+    if (plain.size() != 2) return refuse("expected PITCH and ROLL in degrees");
+    const std::optional<double> pitch = parseNumber(plain[0]);
+    const std::optional<double> roll = parseNumber(plain[1]);
+    if (!pitch) return refuse("PITCH '" + plain[0] + "': expected a number of degrees");
+    if (!roll) return refuse("ROLL '" + plain[1] + "': expected a number of degrees");
+    options.pitch = {*pitch, *pitch, 1.0};
+    options.roll = {*roll, *roll, 1.0};
+  }
+  command.action = StrokeCommand::Action::Compute;
+  return command;
+}
+
+StrokeRow strokeRow(double pitch, double roll, const StrokeOptions& options) {
+  StrokeRow row{pitch, roll, static_cast<float>(pitch), static_cast<float>(roll), 0, 0, 0, 0, 0};
+  if (options.asSent) {
+    // Exactly what a receiver does with the datagram: its own reader applies the reversal.
+    char text[80];
+    std::snprintf(text, sizeof text, "%.9g,%.9g", pitch, roll);
+    if (const std::optional<net::AnglePair> angles = net::readAngles(text, options.reversal)) {
+      row.pitch = angles->pitch;
+      row.roll = angles->roll;
+    }
+  }
+  const motion::Targets targets = motion::computeTargets(row.pitch, row.roll);
+  row.left = targets.left;
+  row.right = targets.right;
+  row.third = targets.third;
+  row.leftPosition = motion::controllerPosition(targets.left);
+  row.rightPosition = motion::controllerPosition(targets.right);
+  return row;
+}
+
+std::vector<StrokeRow> strokeRows(const StrokeOptions& options) {
+  std::vector<StrokeRow> rows;
+  for (const double pitch : rangeValues(options.pitch)) {
+    for (const double roll : rangeValues(options.roll)) rows.push_back(strokeRow(pitch, roll, options));
+  }
+  return rows;
+}
+
+std::string formatStrokes(const std::vector<StrokeRow>& rows, const StrokeOptions& options) {
+  std::string out;
+  char line[200];
+  if (options.csv) {
+    out = options.asSent ? "sent_pitch,sent_roll,pitch,roll" : "pitch,roll";
+    out += ",left_mm,right_mm,third_mm,left_position,right_position\n";
+    for (const StrokeRow& row : rows) {
+      if (options.asSent) out += fixed3(row.sentPitch) + "," + fixed3(row.sentRoll) + ",";
+      std::snprintf(line, sizeof line, "%s,%s,%.3f,%.3f,%.3f,%d,%d\n", fixed3(row.pitch).c_str(),
+                    fixed3(row.roll).c_str(), row.left, row.right, row.third,
+                    static_cast<int>(row.leftPosition), static_cast<int>(row.rightPosition));
+      out += line;
+    }
+    return out;
+  }
+
+  out = angleNote(options);
+  if (!options.table) {
+    const StrokeRow& row = rows.front();
+    if (options.asSent) {
+      out += "Datagram \"" + fixed3(row.sentPitch) + "," + fixed3(row.sentRoll) + "\" -> ";
+    }
+    out += "planner pitch " + fixed3(row.pitch) + ", roll " + fixed3(row.roll) + "\n\n";
+    out += "actuator  target (mm)  position (0.01 mm)  sent by\n";
+    std::snprintf(line, sizeof line, "left      %11.3f  %18d  L_BrenikReceiver\n", row.left,
+                  static_cast<int>(row.leftPosition));
+    out += line;
+    std::snprintf(line, sizeof line, "right     %11.3f  %18d  R_BrenikReceiver\n", row.right,
+                  static_cast<int>(row.rightPosition));
+    out += line;
+    std::snprintf(line, sizeof line, "third     %11.3f  %18s  neither\n", row.third, "-");
+    out += line;
+    return out;
+  }
+
+  out += "Targets in mm; positions in 0.01 mm, sign reversed, as move_abs gets them.\n\n";
+  out += options.asSent ? "  sent pitch  sent roll" : "";
+  out += "     pitch      roll      left     right     third  L position  R position\n";
+  for (const StrokeRow& row : rows) {
+    if (options.asSent) {
+      std::snprintf(line, sizeof line, "%12s %10s", fixed3(row.sentPitch).c_str(),
+                    fixed3(row.sentRoll).c_str());
+      out += line;
+    }
+    std::snprintf(line, sizeof line, "%10s %9s %9.3f %9.3f %9.3f %11d %11d\n",
+                  fixed3(row.pitch).c_str(), fixed3(row.roll).c_str(), row.left, row.right,
+                  row.third, static_cast<int>(row.leftPosition),
+                  static_cast<int>(row.rightPosition));
+    out += line;
+  }
+  return out;
+}
+
+const char* const kStrokesUsage =
+    R"(Usage: brenik-strokes [options] PITCH ROLL
+       brenik-strokes [options] --pitch-range FROM:TO:STEP [--roll-range FROM:TO:STEP]
+
+Prints the target strokes of the left, right and third actuators (mm, three decimals)
+for an attitude, and the controller position (0.01 mm, sign reversed) that
+L_BrenikReceiver and R_BrenikReceiver send for it. It runs the receivers' own planner
+code, so the numbers are the ones the receivers command.
+
+By default PITCH and ROLL (degrees) are the planner's angles, that is after the
+receivers' reversal. The receivers' default axisReversalMode=1 negates both angles of
+every datagram, so "brenik-strokes 10 0" is what a datagram "-10,0" commands.
+
+Options:
+  --sent                  read the angles as a datagram carries them and apply the
+                          reversal the way a receiver does
+  --reversal 0|1          the receivers' axisReversalMode for --sent (default 1);
+                          implies --sent
+  --pitch-range RANGE     a table over pitch; RANGE is FROM:TO:STEP or one value
+  --roll-range RANGE      the same over roll; an axis without a range is 0
+  --csv                   comma-separated output for other programs
+  -h, --help              show this help and exit
+
+Angles beyond 20 degrees either way are outside the working range and move nothing on
+their axis, as in the receivers.
+
+Exit status: 0 on success, 2 for bad arguments.
+
+Examples:
+  brenik-strokes 10 0
+  brenik-strokes --sent -10 0          what a datagram "-10,0" commands
+  brenik-strokes --pitch-range -20:20:5 --roll-range 0:10:5 --csv
+)";
+
+}  // namespace bench
