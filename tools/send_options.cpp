@@ -28,6 +28,7 @@ class SendParser {
         options_.quiet = true;
         continue;
       }
+      if (!takesValue(name)) return refuse("unknown option " + name);
       std::string value;
       if (!reader.takeValue(value, error_)) return refuse(error_);
       if (!option(name, value)) return refuse(error_);
@@ -36,6 +37,15 @@ class SendParser {
   }
 
  private:
+  static bool takesValue(const std::string& name) {
+    for (const char* known : {"--to", "--rate", "--duration", "--log", "--hold", "--step",
+                              "--step-at", "--sine-pitch", "--sine-roll", "--sweep",
+                              "--sweep-period", "--replay"}) {
+      if (name == known) return true;
+    }
+    return false;
+  }
+
   SendCommand refuse(const std::string& error) { return {SendCommand::Action::Refuse, {}, error}; }
 
   bool bad(const std::string& name, const std::string& value, const char* wanted) {

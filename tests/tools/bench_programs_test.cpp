@@ -1,0 +1,254 @@
+// The built bench programs: help, refusals, and what brenik-send puts on the wire and when.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <future>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace {
+
+std::string toolPath(const std::string& name) {
+  return std::string(BRENIK_TOOL_DIR) + "/" + name + BRENIK_EXECUTABLE_SUFFIX;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> result;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) result.push_back(line);
+  return result;
+}
+
+// A file name of its own in the test's working folder, so parallel tests do not collide.
+std::string scratchFile(const std::string& suffix) {
+  const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string("bench_") + test->test_suite_name() + "_" + test->name();
+  for (char& c : name) {
+    if (c == '/') c = '_';  // parameterised tests are named Suite/Test/0
+  }
+  return name + suffix;
+}
+
+struct ToolRun {
+  int exitCode;
+  std::string out;
+  std::string err;
+};
+
+// Runs a tool through the shell with its output kept in files; std::system waits for it.
+ToolRun runTool(const std::string& name, const std::string& arguments) {
+  const std::string out = scratchFile(".out");
+  const std::string err = scratchFile(".err");
+  const std::string command =
+      "\"" + toolPath(name) + "\" " + arguments + " > \"" + out + "\" 2> \"" + err + "\"";
+  const int status = std::system(command.c_str());
+  ToolRun run{status, readFile(out), readFile(err)};
+#ifdef WEXITSTATUS
+  run.exitCode = WEXITSTATUS(status);
+#endif
+  std::remove(out.c_str());
+  std::remove(err.c_str());
+  return run;
+}
+
+// A loopback socket on a port the system picks, for brenik-send to aim at.
+class Listener {
+ public:
+  Listener() {
+    std::string error;
+    platform::startSockets(error);
+    socket_ = platform::openBoundUdpSocket(0, error);
+    port_ = platform::boundPort(socket_);
+  }
+  ~Listener() {
+    platform::closeSocket(socket_);
+    platform::stopSockets();
+  }
+  std::uint16_t port() const { return port_; }
+  std::string target() const { return "--to 127.0.0.1:" + std::to_string(port_); }
+
+  struct Arrival {
+    std::string text;
+    double at;
+  };
+
+  // Collects datagrams until `count` arrived or nothing came for `quiet` seconds.
+  std::vector<Arrival> receive(std::size_t count, int quietMs = 2000) {
+    std::vector<Arrival> got;
+    std::string error;
+    while (got.size() < count) {
+      // Zeroed per datagram: the receive call does not say how long the datagram was.
+      char buffer[256] = {};
+      const platform::ReceiveStatus status =
+          platform::receiveDatagram(socket_, buffer, sizeof buffer - 1, quietMs, error);
+      if (status != platform::ReceiveStatus::Datagram) break;
+      got.push_back({buffer, platform::monotonicSeconds()});
+    }
+    return got;
+  }
+
+ private:
+  platform::SocketHandle socket_ = platform::kInvalidSocket;
+  std::uint16_t port_ = 0;
+};
+
+std::vector<std::string> texts(const std::vector<Listener::Arrival>& arrivals) {
+  std::vector<std::string> result;
+  for (const Listener::Arrival& a : arrivals) result.push_back(a.text);
+  return result;
+}
+
+class HelpText : public testing::TestWithParam<const char*> {};
+
+TEST_P(HelpText, ExplainsUsageOnStandardOutputAndSucceeds) {
+  const ToolRun run = runTool(GetParam(), "--help");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out.rfind(std::string("Usage: ") + GetParam(), 0), 0u) << run.out;
+  EXPECT_NE(run.out.find("Exit status"), std::string::npos);
+  EXPECT_TRUE(run.err.empty()) << run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(BenchTools, HelpText, testing::Values("brenik-send", "brenik-strokes"));
+
+TEST(BenchRefusals, BadArgumentsGiveOneLineOnStandardErrorAndExitTwo) {
+  const struct {
+    const char* tool;
+    const char* arguments;
+  } cases[] = {
+      {"brenik-send", ""},
+      {"brenik-send", "--hold 1"},
+      {"brenik-send", "--hold 1,1 --rate fast"},
+      {"brenik-send", "--hold 1,1 --to 127.0.0.1:99999"},
+      {"brenik-strokes", "10"},
+      {"brenik-strokes", "--pitch-range 1:0:1"},
+  };
+  for (const auto& c : cases) {
+    const ToolRun run = runTool(c.tool, c.arguments);
+    EXPECT_EQ(run.exitCode, 2) << c.tool << " " << c.arguments;
+    EXPECT_EQ(lines(run.err).size(), 1u) << run.err;
+    EXPECT_EQ(run.err.rfind(std::string(c.tool) + ": ", 0), 0u) << run.err;
+    EXPECT_TRUE(run.out.empty()) << run.out;
+  }
+}
+
+TEST(BenchRefusals, AHostThatCannotBeFoundSendsNothing) {
+  Listener listener;
+  const ToolRun run = runTool("brenik-send", "--hold 1,1 --duration 0.2 " + listener.target() +
+                                             " --to no-such-host.invalid:11111");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("cannot resolve host 'no-such-host.invalid'"), std::string::npos) << run.err;
+  EXPECT_TRUE(listener.receive(1, 300).empty());
+}
+
+TEST(BenchRefusals, AnUnreadableReplayFileSendsNothing) {
+  Listener listener;
+  const std::string replay = scratchFile(".csv");
+  std::ofstream(replay) << "time,pitch,roll\n0,1,1\n0.5,oops,1\n";
+  const ToolRun run = runTool("brenik-send", "--replay " + replay + " " + listener.target());
+  std::remove(replay.c_str());
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.err.find("line 3"), std::string::npos) << run.err;
+  EXPECT_TRUE(listener.receive(1, 300).empty());
+}
+
+TEST(StrokeProgram, PrintsTheKnownTargetsForTenDegreesPitch) {
+  const ToolRun run = runTool("brenik-strokes", "10 0");
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("after the receivers' reversal"), std::string::npos);
+  EXPECT_NE(run.out.find("left          217.862              -21786  L_BrenikReceiver"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("right         217.862              -21786  R_BrenikReceiver"),
+            std::string::npos);
+  EXPECT_NE(run.out.find("third          93.057"), std::string::npos);
+}
+
+TEST(SendProgram, HoldsTheAnglesAtTheRateForTheDuration) {
+  Listener listener;
+  auto sender = std::async(std::launch::async, [&] {
+    return runTool("brenik-send", "--hold 1.5,-2.25 --rate 50 --duration 1 " + listener.target());
+  });
+  const std::vector<Listener::Arrival> got = listener.receive(60, 1500);
+  const ToolRun run = sender.get();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(run.err.empty()) << "progress shown although not on a terminal: " << run.err;
+  ASSERT_EQ(got.size(), 50u);
+  for (const std::string& text : texts(got)) EXPECT_EQ(text, "1.500,-2.250");
+  // 49 periods of 20 ms from the first datagram to the last.
+  EXPECT_NEAR(got.back().at - got.front().at, 0.98, 0.08);
+}
+
+TEST(SendProgram, KeepsItsScheduleWithoutDriftAndLogsWhatItSent) {
+  Listener listener;
+  const std::string log = scratchFile(".csv");
+  auto sender = std::async(std::launch::async, [&] {
+    return runTool("brenik-send", "--sine-pitch 10,1 --sine-roll 5,0.5,90 --rate 1000 "
+                                  "--duration 2 --log " + log + " " + listener.target());
+  });
+  const std::vector<Listener::Arrival> got = listener.receive(3000, 1500);
+  const ToolRun run = sender.get();
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+
+  const std::vector<std::string> logged = lines(readFile(log));
+  std::remove(log.c_str());
+  ASSERT_EQ(logged.size(), 2001u);
+  EXPECT_EQ(logged[0], "time,pitch,roll");
+  EXPECT_EQ(logged[1].substr(logged[1].find(',')), ",0.000,5.000");
+  // Ticks come from deadlines fixed at the start: over 1999 periods the last one is on time,
+  // where sleeping one period after each send would add the sending time 1999 times.
+  const double first = std::stod(logged[1]);
+  const double last = std::stod(logged.back());
+  EXPECT_NEAR(last - first, 1.999, 0.03);
+
+  // Loopback may drop a datagram under load, but what arrives is what was logged, in order.
+  EXPECT_GE(got.size(), 1990u);
+  std::size_t next = 1;
+  for (const std::string& text : texts(got)) {
+    while (next < logged.size() && logged[next].substr(logged[next].find(',') + 1) != text) ++next;
+    ASSERT_LT(next, logged.size()) << "received but not logged in this order: " << text;
+    ++next;
+  }
+}
+
+TEST(SendProgram, SendsTheSameTicksToEveryTarget) {
+  Listener left;
+  Listener right;
+  auto sender = std::async(std::launch::async, [&] {
+    return runTool("brenik-send", "--step 5,-5 --step-at 0.1 --rate 40 --duration 0.2 " +
+                                      left.target() + " " + right.target());
+  });
+  const std::vector<std::string> expected = {"0.000,0.000", "0.000,0.000", "0.000,0.000",
+                                             "0.000,0.000", "5.000,-5.000", "5.000,-5.000",
+                                             "5.000,-5.000", "5.000,-5.000"};
+  EXPECT_EQ(texts(left.receive(9, 1000)), expected);
+  EXPECT_EQ(texts(right.receive(9, 300)), expected);
+  EXPECT_EQ(sender.get().exitCode, 0);
+}
+
+TEST(SendProgram, ReplaysAFileFromItsFirstRowToItsLast) {
+  Listener listener;
+  const std::string replay = scratchFile(".csv");
+  std::ofstream(replay) << "# a recorded stretch\ntime,pitch,roll\n500.0,0,0\n500.4,4,-2\n";
+  auto sender = std::async(std::launch::async, [&] {
+    return runTool("brenik-send", "--replay " + replay + " --rate 10 " + listener.target());
+  });
+  const std::vector<std::string> got = texts(listener.receive(6, 1000));
+  EXPECT_EQ(sender.get().exitCode, 0);
+  std::remove(replay.c_str());
+  EXPECT_EQ(got, (std::vector<std::string>{"0.000,0.000", "1.000,-0.500", "2.000,-1.000",
+                                           "3.000,-1.500", "4.000,-2.000"}));
+}
+
+}  // namespace

@@ -1,0 +1,374 @@
+// The bench tools' own logic: argument reading, motions, the datagram text and the stroke table.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "tools/arguments.h"
+#include "tools/motion_source.h"
+#include "tools/send_options.h"
+#include "tools/stroke_table.h"
+
+namespace {
+
+// argv from a list, with the program name in front.
+class Argv {
+ public:
+  Argv(const char* program, std::vector<std::string> arguments) : strings_(std::move(arguments)) {
+    pointers_.push_back(program);
+    for (const std::string& s : strings_) pointers_.push_back(s.c_str());
+  }
+  int argc() const { return static_cast<int>(pointers_.size()); }
+  const char* const* argv() const { return pointers_.data(); }
+
+ private:
+  std::vector<std::string> strings_;
+  std::vector<const char*> pointers_;
+};
+
+bench::SendCommand send(std::vector<std::string> arguments) {
+  const Argv args("brenik-send", std::move(arguments));
+  return bench::parseSendArguments(args.argc(), args.argv());
+}
+
+bench::StrokeCommand strokes(std::vector<std::string> arguments) {
+  const Argv args("brenik-strokes", std::move(arguments));
+  return bench::parseStrokeArguments(args.argc(), args.argv());
+}
+
+TEST(ParseNumber, TakesPlainDecimalsOnly) {
+  EXPECT_EQ(bench::parseNumber("12"), 12.0);
+  EXPECT_EQ(bench::parseNumber("-0.5"), -0.5);
+  EXPECT_EQ(bench::parseNumber("+2.5e1"), 25.0);
+  for (const char* bad : {"", " 1", "1 ", "1,5", "0x10", "inf", "nan", "1e999", "3deg", "-"}) {
+    EXPECT_FALSE(bench::parseNumber(bad)) << bad;
+  }
+}
+
+TEST(ParseHostPort, SplitsAtTheLastColonAndChecksThePort) {
+  const auto target = bench::parseHostPort("seat-pc.local:11111");
+  ASSERT_TRUE(target);
+  EXPECT_EQ(target->host, "seat-pc.local");
+  EXPECT_EQ(target->port, 11111);
+  EXPECT_EQ(bench::parseHostPort("127.0.0.1:65535")->port, 65535);
+  for (const char* bad : {"127.0.0.1", ":11111", "host:", "host:0", "host:65536", "host:12a",
+                          "host:-1", "host:999999"}) {
+    EXPECT_FALSE(bench::parseHostPort(bad)) << bad;
+  }
+}
+
+struct SendRefusal {
+  std::vector<std::string> arguments;
+  const char* mentions;  // the message names what is wrong
+};
+
+class SendRefusals : public testing::TestWithParam<SendRefusal> {};
+
+TEST_P(SendRefusals, RefuseWithOneLineNamingTheProblem) {
+  const bench::SendCommand command = send(GetParam().arguments);
+  EXPECT_EQ(command.action, bench::SendCommand::Action::Refuse);
+  EXPECT_NE(command.error.find(GetParam().mentions), std::string::npos) << command.error;
+  EXPECT_EQ(command.error.find('\n'), std::string::npos);
+}
+
+std::string refusalName(const testing::TestParamInfo<SendRefusal>& info) {
+  return "Case" + std::to_string(info.index);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadArguments, SendRefusals,
+    testing::Values(
+        SendRefusal{{}, "no motion"},
+        SendRefusal{{"--rate", "100"}, "no motion"},
+        SendRefusal{{"--hold", "10"}, "PITCH,ROLL"},
+        SendRefusal{{"--hold", "10,5,3"}, "PITCH,ROLL"},
+        SendRefusal{{"--hold", "ten,5"}, "PITCH,ROLL"},
+        SendRefusal{{"--hold", "1,1", "--step", "2,2"}, "two motions"},
+        SendRefusal{{"--sine-pitch", "5", "--sweep", "both"}, "two motions"},
+        SendRefusal{{"--hold", "1,1", "--rate", "0"}, "--rate"},
+        SendRefusal{{"--hold", "1,1", "--rate", "-5"}, "--rate"},
+        SendRefusal{{"--hold", "1,1", "--rate", "20000"}, "--rate"},
+        SendRefusal{{"--hold", "1,1", "--duration", "0"}, "--duration"},
+        SendRefusal{{"--hold", "1,1", "--duration"}, "needs a value"},
+        SendRefusal{{"--hold", "1,1", "--to", "127.0.0.1"}, "HOST:PORT"},
+        SendRefusal{{"--hold", "1,1", "--to", "127.0.0.1:0"}, "HOST:PORT"},
+        SendRefusal{{"--sine-pitch", "5,-1"}, "frequency"},
+        SendRefusal{{"--sine-roll", "5,1,2,3"}, "AMPLITUDE"},
+        SendRefusal{{"--sweep", "yaw"}, "pitch, roll or both"},
+        SendRefusal{{"--hold", "1,1", "--step-at", "2"}, "--step-at"},
+        SendRefusal{{"--step", "1,1", "--step-at", "-1"}, "--step-at"},
+        SendRefusal{{"--hold", "1,1", "--sweep-period", "5"}, "--sweep-period"},
+        SendRefusal{{"--hold", "1,1", "--quiet=yes"}, "takes no value"},
+        SendRefusal{{"--hold", "1,1", "--fast"}, "unknown option --fast"},
+        SendRefusal{{"--hold", "1,1", "extra"}, "unexpected argument"}),
+    refusalName);
+
+TEST(SendArguments, DefaultsToBothLocalReceiversAtOneHundredHertzForTenSeconds) {
+  const bench::SendCommand command = send({"--hold", "-10,2.5"});
+  ASSERT_EQ(command.action, bench::SendCommand::Action::Send) << command.error;
+  const bench::SendOptions& options = command.options;
+  ASSERT_EQ(options.targets.size(), 2u);
+  EXPECT_EQ(options.targets[0].host, "127.0.0.1");
+  EXPECT_EQ(options.targets[0].port, 11111);
+  EXPECT_EQ(options.targets[1].port, 22222);
+  EXPECT_EQ(options.rate, 100.0);
+  EXPECT_EQ(options.duration, 10.0);
+  EXPECT_EQ(options.motion.kind, bench::Motion::Kind::Hold);
+  EXPECT_EQ(options.motion.angles.pitch, -10.0);
+  EXPECT_EQ(options.motion.angles.roll, 2.5);
+}
+
+TEST(SendArguments, ReadsEveryOptionInBothSpellings) {
+  const bench::SendCommand command =
+      send({"--sine-pitch=10,0.5", "--sine-roll", "4,0.25,90", "--to", "127.0.0.1:5000",
+            "--to=localhost:6000", "--rate=250", "--duration", "2.5", "--log", "sent.csv", "-q"});
+  ASSERT_EQ(command.action, bench::SendCommand::Action::Send) << command.error;
+  const bench::SendOptions& options = command.options;
+  ASSERT_EQ(options.targets.size(), 2u);
+  EXPECT_EQ(options.targets[1].host, "localhost");
+  EXPECT_EQ(options.targets[1].port, 6000);
+  EXPECT_EQ(options.rate, 250.0);
+  EXPECT_EQ(options.duration, 2.5);
+  EXPECT_EQ(options.logPath, "sent.csv");
+  EXPECT_TRUE(options.quiet);
+  EXPECT_EQ(options.motion.kind, bench::Motion::Kind::Sine);
+  EXPECT_EQ(options.motion.pitchWave.amplitude, 10.0);
+  EXPECT_EQ(options.motion.pitchWave.frequency, 0.5);
+  EXPECT_EQ(options.motion.pitchWave.phase, 0.0);
+  EXPECT_EQ(options.motion.rollWave.phase, 90.0);
+}
+
+TEST(SendArguments, AReplayLastsAsLongAsItsFileUnlessTold) {
+  EXPECT_FALSE(send({"--replay", "run.csv"}).options.duration);
+  EXPECT_EQ(send({"--replay", "run.csv", "--duration", "3"}).options.duration, 3.0);
+  EXPECT_EQ(send({"--help"}).action, bench::SendCommand::Action::Help);
+  EXPECT_EQ(send({"--hold", "1,1", "-h"}).action, bench::SendCommand::Action::Help);
+}
+
+TEST(DatagramCount, OneTickPerPeriodBeforeTheEnd) {
+  EXPECT_EQ(bench::datagramCount(100.0, 10.0), 1000);
+  EXPECT_EQ(bench::datagramCount(100.0, 1.1), 110);  // 1.1·100 comes out a hair above 110
+  EXPECT_EQ(bench::datagramCount(100.0, 0.105), 11);
+  EXPECT_EQ(bench::datagramCount(3.0, 1.0), 3);
+  EXPECT_EQ(bench::datagramCount(1.0, 0.5), 1);
+}
+
+TEST(AngleMessage, PitchCommaRollWithThreeDecimalsAndNoNegativeZero) {
+  EXPECT_EQ(bench::formatAngleMessage(10.0, -5.0), "10.000,-5.000");
+  EXPECT_EQ(bench::formatAngleMessage(1.23456, -0.0004), "1.235,0.000");
+  EXPECT_EQ(bench::formatAngleMessage(-0.0, 20.0), "0.000,20.000");
+  EXPECT_EQ(bench::formatAngleMessage(-19.9996, 0.0006), "-20.000,0.001");
+}
+
+TEST(Motions, HoldAndStep) {
+  bench::Motion hold;
+  hold.angles = {3.0, -4.0};
+  EXPECT_EQ(bench::anglesAt(hold, 0.0).pitch, 3.0);
+  EXPECT_EQ(bench::anglesAt(hold, 99.0).roll, -4.0);
+
+  bench::Motion step = hold;
+  step.kind = bench::Motion::Kind::Step;
+  step.stepAt = 1.5;
+  EXPECT_EQ(bench::anglesAt(step, 1.49).pitch, 0.0);
+  EXPECT_EQ(bench::anglesAt(step, 1.49).roll, 0.0);
+  EXPECT_EQ(bench::anglesAt(step, 1.5).pitch, 3.0);
+  EXPECT_EQ(bench::anglesAt(step, 7.0).roll, -4.0);
+}
+
+TEST(Motions, SineHasItsAmplitudeFrequencyAndPhasePerAxis) {
+  bench::Motion sine;
+  sine.kind = bench::Motion::Kind::Sine;
+  sine.pitchWave = {10.0, 0.5, 0.0};
+  sine.rollWave = {4.0, 0.25, 90.0};
+  const double r = 4.0 * std::sqrt(0.5);  // 4·sin 45°
+  const struct {
+    double seconds, pitch, roll;
+  } expected[] = {{0.0, 0.0, 4.0}, {0.5, 10.0, r}, {1.0, 0.0, 0.0}, {1.5, -10.0, -r},
+                  {2.0, 0.0, -4.0}};
+  for (const auto& e : expected) {
+    const bench::Angles angles = bench::anglesAt(sine, e.seconds);
+    EXPECT_NEAR(angles.pitch, e.pitch, 1e-9) << e.seconds;
+    EXPECT_NEAR(angles.roll, e.roll, 1e-9) << e.seconds;
+  }
+}
+
+TEST(Motions, SweepRunsLevelUpDownLevelThroughTheWorkingRange) {
+  bench::Motion sweep;
+  sweep.kind = bench::Motion::Kind::Sweep;
+  sweep.sweepPeriod = 40.0;
+  sweep.sweepAxes = bench::SweepAxes::Pitch;
+  const struct {
+    double seconds, angle;
+  } expected[] = {{0, 0}, {5, 10}, {10, 20}, {20, 0}, {30, -20}, {35, -10}, {40, 0}, {50, 20}};
+  for (const auto& e : expected) {
+    const bench::Angles angles = bench::anglesAt(sweep, e.seconds);
+    EXPECT_NEAR(angles.pitch, e.angle, 1e-9) << e.seconds;
+    EXPECT_EQ(angles.roll, 0.0);
+  }
+  sweep.sweepAxes = bench::SweepAxes::Roll;
+  EXPECT_EQ(bench::anglesAt(sweep, 10.0).pitch, 0.0);
+  EXPECT_NEAR(bench::anglesAt(sweep, 10.0).roll, 20.0, 1e-9);
+  sweep.sweepAxes = bench::SweepAxes::Both;
+  EXPECT_NEAR(bench::anglesAt(sweep, 30.0).pitch, -20.0, 1e-9);
+  EXPECT_NEAR(bench::anglesAt(sweep, 30.0).roll, -20.0, 1e-9);
+}
+
+TEST(Replay, ReadsRowsSkippingHeaderCommentsAndBlankLines) {
+  std::vector<bench::ReplaySample> samples;
+  std::string error;
+  ASSERT_TRUE(bench::parseReplay(
+      "time,pitch,roll\r\n# recorded on the bench\n\n812.5, 1, 2\r\n813.5,3,-4,extra\n", samples,
+      error))
+      << error;
+  ASSERT_EQ(samples.size(), 2u);
+  EXPECT_EQ(samples[0].time, 812.5);
+  EXPECT_EQ(samples[0].roll, 2.0);
+  EXPECT_EQ(samples[1].pitch, 3.0);
+  EXPECT_EQ(samples[1].roll, -4.0);
+}
+
+TEST(Replay, RefusesTablesItCannotPlay) {
+  const struct {
+    const char* text;
+    const char* mentions;
+  } cases[] = {
+      {"", "no rows"},
+      {"time,pitch,roll\n", "no rows"},
+      {"0,1,2\n1,2\n", "line 2"},
+      {"0,1,2\nheader,again,here\n", "line 2"},
+      {"0,1,2\n2,1,2\n1,1,2\n", "line 3: time goes backwards"},
+      {"a,b,c\nd,e,f\n", "line 2"},
+  };
+  for (const auto& c : cases) {
+    std::vector<bench::ReplaySample> samples;
+    std::string error;
+    EXPECT_FALSE(bench::parseReplay(c.text, samples, error)) << c.text;
+    EXPECT_NE(error.find(c.mentions), std::string::npos) << c.text << " -> " << error;
+  }
+}
+
+TEST(Replay, InterpolatesFromTheFirstRowAndHoldsTheEnds) {
+  bench::Motion replay;
+  replay.kind = bench::Motion::Kind::Replay;
+  replay.replay = {{100.0, 0.0, 10.0}, {101.0, 10.0, 0.0}, {101.0, -5.0, 0.0}, {103.0, -5.0, 4.0}};
+  EXPECT_EQ(bench::replaySpan(replay), 3.0);
+  const struct {
+    double seconds, pitch, roll;
+  } expected[] = {{0.0, 0.0, 10.0}, {0.25, 2.5, 7.5}, {1.0, -5.0, 0.0},
+                  {2.0, -5.0, 2.0}, {3.0, -5.0, 4.0}, {9.0, -5.0, 4.0}};
+  for (const auto& e : expected) {
+    const bench::Angles angles = bench::anglesAt(replay, e.seconds);
+    EXPECT_NEAR(angles.pitch, e.pitch, 1e-12) << e.seconds;
+    EXPECT_NEAR(angles.roll, e.roll, 1e-12) << e.seconds;
+  }
+}
+
+// Targets and positions the receivers command, in mm and 0.01 mm, for the planner's angles.
+struct KnownStrokes {
+  double pitch, roll;
+  double left, right, third;
+  int leftPosition, rightPosition;
+};
+
+class StrokeCalculator : public testing::TestWithParam<KnownStrokes> {};
+
+TEST_P(StrokeCalculator, GivesTheReceiversTargetsAndPositions) {
+  const KnownStrokes& k = GetParam();
+  const bench::StrokeRow row = bench::strokeRow(k.pitch, k.roll, bench::StrokeOptions{});
+  EXPECT_NEAR(row.left, k.left, 0.0005);
+  EXPECT_NEAR(row.right, k.right, 0.0005);
+  EXPECT_NEAR(row.third, k.third, 0.0005);
+  EXPECT_EQ(row.leftPosition, k.leftPosition);
+  EXPECT_EQ(row.rightPosition, k.rightPosition);
+}
+
+std::string attitudeName(const testing::TestParamInfo<KnownStrokes>& info) {
+  const auto degrees = [](double angle) {
+    return (angle < 0 ? "minus" : "") + std::to_string(static_cast<int>(std::fabs(angle)));
+  };
+  return "Pitch" + degrees(info.param.pitch) + "Roll" + degrees(info.param.roll);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    KnownAttitudes, StrokeCalculator,
+    testing::Values(KnownStrokes{0, 0, 150.0, 150.0, 150.0, -15000, -15000},
+                    KnownStrokes{10, 0, 217.862, 217.862, 93.057, -21786, -21786},
+                    KnownStrokes{0, 10, 221.322, 98.414, 150.0, -22132, -9841},
+                    KnownStrokes{20, -20, 219.190, 300.0, 43.903, -21918, -30000},
+                    // beyond the gate the pitch terms drop out: only roll moves left and right
+                    KnownStrokes{30, 10, 221.322, 98.414, 150.0, -22132, -9841}),
+    attitudeName);
+
+TEST(StrokeCalculator, SentAnglesGoThroughTheReceiversReversal) {
+  bench::StrokeOptions sent;
+  sent.asSent = true;
+  sent.reversal = 1;
+  // A datagram "10,0" reaches the planner as pitch -10: the front actuators shorten.
+  const bench::StrokeRow reversed = bench::strokeRow(10, 0, sent);
+  EXPECT_EQ(reversed.pitch, -10.0f);
+  EXPECT_NEAR(reversed.left, 93.057, 0.0005);
+  EXPECT_NEAR(reversed.third, 217.862, 0.0005);
+  sent.reversal = 0;
+  const bench::StrokeRow plain = bench::strokeRow(10, 0, sent);
+  EXPECT_EQ(plain.pitch, 10.0f);
+  EXPECT_NEAR(plain.left, 217.862, 0.0005);
+}
+
+TEST(StrokeArguments, RangesMakeATableOverEveryPair) {
+  const bench::StrokeCommand command =
+      strokes({"--pitch-range", "-20:20:10", "--roll-range=0:1:0.5", "--csv"});
+  ASSERT_EQ(command.action, bench::StrokeCommand::Action::Compute) << command.error;
+  const std::vector<bench::StrokeRow> rows = bench::strokeRows(command.options);
+  ASSERT_EQ(rows.size(), 15u);
+  EXPECT_EQ(rows.front().pitch, -20.0f);
+  EXPECT_EQ(rows[1].roll, 0.5f);
+  EXPECT_EQ(rows.back().pitch, 20.0f);
+  EXPECT_EQ(rows.back().roll, 1.0f);
+  const std::string text = bench::formatStrokes(rows, command.options);
+  EXPECT_EQ(text.substr(0, text.find('\n')),
+            "pitch,roll,left_mm,right_mm,third_mm,left_position,right_position");
+  EXPECT_NE(text.find("\n10.000,0.000,217.862,217.862,93.057,-21786,-21786\n"), std::string::npos);
+}
+
+TEST(StrokeArguments, ARangeCountsItsEndDespiteBinaryFractions) {
+  const bench::StrokeCommand command = strokes({"--roll-range", "0:0.3:0.1"});
+  ASSERT_EQ(command.action, bench::StrokeCommand::Action::Compute) << command.error;
+  EXPECT_EQ(bench::strokeRows(command.options).size(), 4u);
+}
+
+TEST(StrokeArguments, NegativeAnglesArePlainArguments) {
+  const bench::StrokeCommand command = strokes({"-10", "-5", "--reversal", "0"});
+  ASSERT_EQ(command.action, bench::StrokeCommand::Action::Compute) << command.error;
+  EXPECT_EQ(command.options.pitch.from, -10.0);
+  EXPECT_EQ(command.options.roll.from, -5.0);
+  EXPECT_TRUE(command.options.asSent);
+  EXPECT_EQ(command.options.reversal, 0);
+}
+
+TEST(StrokeArguments, RefusesWhatItCannotCompute) {
+  const struct {
+    std::vector<std::string> arguments;
+    const char* mentions;
+  } cases[] = {
+      {{}, "expected PITCH and ROLL"},
+      {{"10"}, "expected PITCH and ROLL"},
+      {{"10", "0", "5"}, "expected PITCH and ROLL"},
+      {{"ten", "0"}, "PITCH 'ten'"},
+      {{"10", "nan"}, "ROLL 'nan'"},
+      {{"--reversal", "2", "1", "1"}, "--reversal '2'"},
+      {{"--pitch-range", "5:1:1"}, "--pitch-range"},
+      {{"--pitch-range", "0:10:0"}, "--pitch-range"},
+      {{"--roll-range", "0:10"}, "--roll-range"},
+      {{"--pitch-range", "0:1000000:0.001"}, "--pitch-range"},
+      {{"--pitch-range", "0:10:1", "3", "4"}, "not both"},
+      {{"--yaw", "3", "1", "1"}, "unknown option --yaw"},
+  };
+  for (const auto& c : cases) {
+    const bench::StrokeCommand command = strokes(c.arguments);
+    EXPECT_EQ(command.action, bench::StrokeCommand::Action::Refuse) << c.mentions;
+    EXPECT_NE(command.error.find(c.mentions), std::string::npos) << command.error;
+  }
+}
+
+}  // namespace
