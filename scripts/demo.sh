@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the receivers and starts the left one on the stand-in controller, its trace shown.
+# The bench demo: builds, runs both receivers on the stand-in controller under a 10-second
+# motion from brenik-send, stops them as an operator would, and plots what they commanded.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,11 +9,8 @@ cmake --preset default
 cmake --build --preset default
 
 scratch=$(mktemp -d)
-echo "Left receiver listening on UDP port 11111 in $scratch; Ctrl+C stops it."
-cd "$scratch"
-: > trace.txt
-tail -f trace.txt &
-tailer=$!
-trap 'kill $tailer 2>/dev/null' EXIT
-AXCLCOM_TRACE=trace.txt "$OLDPWD/build/default/bin/L_BrenikReceiver" || true
-sleep 0.2
+echo
+echo "Bench run in $scratch: pitch 12 degrees at 0.2 Hz, roll 8 degrees at 0.1 Hz, 10 seconds."
+tools/bench-run.sh build/default/bin "$scratch" \
+  --sine-pitch 12,0.2 --sine-roll 8,0.1 --rate 100 --duration 10
+echo "Traces, the sent log and the plot stay in $scratch."

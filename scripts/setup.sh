@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev             # unit and program tests
   clang libclang-rt-14-dev              # fuzzing: clang with libFuzzer and the sanitizer runtimes
   libbenchmark-dev                      # benchmarks (bench/)
+  gnuplot-nox                           # bench run plot (tools/plot-run.sh)
 )
 
 missing=()
