@@ -58,7 +58,7 @@ set grid
 set key outside right top
 set xlabel "time since the first datagram (s)"
 set lmargin 12
-set rmargin 24
+set rmargin 30
 
 set title "Angles sent (degrees, before the receivers' reversal)"
 set ylabel "degrees"
@@ -67,11 +67,13 @@ plot "$work/sent.dat" using 1:2 with lines lw 2 title "pitch", \
 
 set title "Commanded position (move_abs, mm)"
 set ylabel "stroke (mm)"
+set yrange [0:300]
 plot "$work/left.dat" using 1:2 with steps lw 2 title "left (L_BrenikReceiver)", \
      "$work/right.dat" using 1:2 with steps lw 2 title "right (R_BrenikReceiver)"
 
 set title "Commanded speed (write_velocity)"
 set ylabel "speed (full scale 20000)"
+set yrange [-500:21000]
 plot "$work/left.dat" using 1:3 with steps lw 2 title "left (L_BrenikReceiver)", \
      "$work/right.dat" using 1:3 with steps lw 2 title "right (R_BrenikReceiver)"
 unset multiplot
