@@ -138,8 +138,9 @@ std::string lookupProfileValue(std::string_view fileContents, std::string_view s
       entry.value = trim(line.substr(eq + 1));
     }
     if (equalNoCase(entry.name, key)) {
+      // The first line naming the key decides, even one without '=' (which gives the fallback).
       found = entry.value;
-      if (found) break;  // the first key with a value wins
+      break;
     }
   }
 

@@ -8,7 +8,8 @@
 namespace platform {
 
 // The value of `key` in `section` (both matched without regard to case), or `fallback` when
-// the section or key is missing; at most `capacity - 1` characters, like a Windows buffer.
+// the section or key is missing or the key's first line has no '='; at most `capacity - 1`
+// characters, like a Windows buffer.
 std::string lookupProfileValue(std::string_view fileContents, std::string_view section,
                                std::string_view key, std::string_view fallback,
                                std::size_t capacity);
