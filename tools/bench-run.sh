@@ -64,12 +64,14 @@ for side in left right; do
   fi
 done
 
-"$bin/brenik-send" --log "$out/sent.csv" "$@"
+# Whatever becomes of the run (Ctrl+C included), the receivers are still stopped cleanly below.
+status=0
+"$bin/brenik-send" --log "$out/sent.csv" "$@" || status=$?
 sleep 0.3  # the last datagrams are still being planned
 
-# Stop as an operator would and expect a clean close and exit code 0 from both.
-kill -INT "${pids[@]}"
-status=0
+# Stop as an operator would and expect a clean close and exit code 0 from both. A Ctrl+C on
+# the terminal may have reached them already.
+kill -INT "${pids[@]}" 2>/dev/null || true
 for i in 0 1; do
   pid=${pids[$i]}
   side=$([ "$i" = 0 ] && echo left || echo right)
@@ -95,7 +97,7 @@ for i in 0 1; do
 done
 pids=()
 
-sent=$(awk 'NR > 1' sent.csv | wc -l)
+sent=$( [ -f sent.csv ] && awk 'NR > 1' sent.csv | wc -l || echo 0)
 echo "Datagrams sent to each receiver: $sent"
 for side in left right; do
   awk -v side="$side" '
@@ -111,7 +113,9 @@ for side in left right; do
     }' "$side-trace.txt"
 done
 
-if command -v gnuplot >/dev/null; then
+if [ "$sent" -eq 0 ]; then
+  echo "No plot: nothing was sent"
+elif command -v gnuplot >/dev/null; then
   "$tools/plot-run.sh" sent.csv left-trace.txt right-trace.txt run.png
   echo "Plot: $out/run.png"
 else

@@ -36,6 +36,9 @@ trap 'rm -rf "$work"' EXIT
 start=$(awk -F, 'NR == 2 { print $1; exit }' "$sent")
 [ -n "$start" ] || { echo "plot-run.sh: $sent holds no datagrams" >&2; exit 1; }
 awk -F, -v t0="$start" 'NR > 1 { printf "%.6f %s %s\n", $1 - t0, $2, $3 }' "$sent" > "$work/sent.dat"
+# Angles on a scale symmetric about level that shows the working range of +-20 degrees.
+angle_scale=$(awk '{ for (i = 2; i <= 3; i++) { a = $i < 0 ? -$i : $i; if (a > m) m = a } }
+                   END { print (m * 1.1 > 25 ? int(m * 1.1) + 1 : 25) }' "$work/sent.dat")
 
 # One row per move_abs: seconds, position in mm, and the speed written just before it.
 commands() {
@@ -62,6 +65,7 @@ set rmargin 30
 
 set title "Angles sent (degrees, before the receivers' reversal)"
 set ylabel "degrees"
+set yrange [-$angle_scale:$angle_scale]
 plot "$work/sent.dat" using 1:2 with lines lw 2 title "pitch", \
      "" using 1:3 with lines lw 2 title "roll"
 
