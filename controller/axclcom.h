@@ -16,6 +16,10 @@
 // Size of the parameter block handed to every open attempt.
 #define AXCLCOM_PARAMETER_BLOCK_SIZE 64
 
+#ifdef BRENIK_CONTROLLER_VENDOR_HEADER
+// Building against the real library: its own header declares the six operations.
+#include BRENIK_CONTROLLER_VENDOR_HEADER
+#else
 extern "C" {
 
 // Opens the controller on a serial port; 1 means opened, anything else means try again.
@@ -29,3 +33,4 @@ AXCLCOM_API void AXCLCOM_CALL move_abs(int axis, int position);
 AXCLCOM_API void AXCLCOM_CALL close_axcl(void);
 
 }  // extern "C"
+#endif
