@@ -1,0 +1,98 @@
+// Reading angle pairs from datagram texts: what must convert and what must be refused.
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "net/angle_message.h"
+
+namespace {
+
+struct SplitCase {
+  std::string text;
+  std::vector<std::string> fields;
+};
+
+class SplitFields : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitFields, LikeACommaDelimitedLineReader) {
+  EXPECT_EQ(net::splitFields(GetParam().text), GetParam().fields);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SplitFields,
+    ::testing::Values(SplitCase{"", {}}, SplitCase{"10,-5", {"10", "-5"}},
+                      SplitCase{",3", {"", "3"}}, SplitCase{"1,,2", {"1", "", "2"}},
+                      SplitCase{"1,", {"1"}}, SplitCase{"1,,", {"1", ""}}, SplitCase{",", {""}},
+                      SplitCase{"a b,\tc\n", {"a b", "\tc\n"}}));
+
+struct ReadCase {
+  std::string text;
+  int reversal;
+  float pitch;
+  float roll;
+};
+
+class ReadsAngles : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReadsAngles, ConvertsTheFirstTwoFields) {
+  const auto angles = net::readAngles(GetParam().text, GetParam().reversal);
+  ASSERT_TRUE(angles.has_value()) << GetParam().text;
+  EXPECT_EQ(angles->pitch, GetParam().pitch);
+  EXPECT_EQ(angles->roll, GetParam().roll);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, ReadsAngles,
+    ::testing::Values(ReadCase{"10,-5", 1, -10, 5}, ReadCase{"10,-5", 0, 10, -5},
+                      ReadCase{"1.5,2.5,99,abc", 0, 1.5f, 2.5f},
+                      ReadCase{"3deg,4", 0, 3, 4},     // trailing letters ignored
+                      ReadCase{"  7,\t8", 0, 7, 8},    // leading white space skipped
+                      ReadCase{"+2.25e1,-0.5", 0, 22.5f, -0.5f},
+                      ReadCase{"0.1,0.2", 1, -0.1f, -0.2f},
+                      ReadCase{"1e-30,1e30", 0, 1e-30f, 1e30f}));
+
+TEST(ReadAngles, ReversalOfZeroGivesNegativeZero) {
+  const auto angles = net::readAngles("0,0", 1);
+  ASSERT_TRUE(angles.has_value());
+  EXPECT_TRUE(std::signbit(angles->pitch));
+  EXPECT_TRUE(std::signbit(angles->roll));
+}
+
+TEST(ReadAngles, NotANumberAndInfinityConvert) {
+  const auto angles = net::readAngles("nan,inf", 0);
+  ASSERT_TRUE(angles.has_value());
+  EXPECT_TRUE(std::isnan(angles->pitch));
+  EXPECT_TRUE(std::isinf(angles->roll));
+}
+
+struct RefusedCase {
+  std::string text;
+  std::string reason;
+};
+
+class RefusesText : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusesText, WithTheReason) {
+  std::string reason;
+  EXPECT_FALSE(net::readAngles(GetParam().text, 1, &reason).has_value()) << GetParam().text;
+  EXPECT_EQ(reason, GetParam().reason) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, RefusesText,
+    ::testing::Values(RefusedCase{"", "fewer than two fields"},
+                      RefusedCase{"5", "fewer than two fields"},
+                      RefusedCase{"5,", "fewer than two fields"},
+                      RefusedCase{",3", "invalid stof argument"},
+                      RefusedCase{"abc,3", "invalid stof argument"},
+                      RefusedCase{"3,abc", "invalid stof argument"},
+                      RefusedCase{"3, ", "invalid stof argument"},
+                      RefusedCase{"1e40,0", "stof argument out of range"},
+                      RefusedCase{"0,-1e40", "stof argument out of range"},
+                      // Field 0 is judged before field 1 is looked at.
+                      RefusedCase{"1e40,abc", "stof argument out of range"},
+                      RefusedCase{"abc,1e40", "invalid stof argument"}));
+
+}  // namespace

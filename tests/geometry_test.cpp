@@ -1,0 +1,88 @@
+// Stroke geometry of the rolling platform against the platform's known strokes.
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "motion/stroke_geometry.h"
+
+namespace {
+
+constexpr float kRadius = 503.0f;
+constexpr float kMountX = 353.9f;
+constexpr float kMountY = -353.9f;
+constexpr float kAxisX = 353.9f;
+constexpr float kAxisY = 646.1f;
+constexpr float kFloorStartX = 1353.9f;
+constexpr float kFloorStartY = -353.9f;
+constexpr float kFloorEndX = -646.1f;
+constexpr float kFloorEndY = -353.9f;
+constexpr double kPi = 3.14159265359;
+
+float pitch(float angle) {
+  return motion::pitchStroke(kRadius, angle, kMountX, kMountY, kAxisX, kAxisY, kFloorStartX,
+                             kFloorStartY, kFloorEndX, kFloorEndY);
+}
+
+float roll(float angle) { return motion::rollStroke(kRadius, angle, kMountX, kMountY); }
+
+struct KnownStroke {
+  float angle;
+  float pitch;
+  float roll;
+};
+
+class KnownStrokes : public ::testing::TestWithParam<KnownStroke> {};
+
+TEST_P(KnownStrokes, MatchWithinAThousandthOfAMillimetre) {
+  EXPECT_NEAR(pitch(GetParam().angle), GetParam().pitch, 0.001);
+  EXPECT_NEAR(roll(GetParam().angle), GetParam().roll, 0.001);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, KnownStrokes,
+                         ::testing::Values(KnownStroke{-20, -106.097f, -82.332f},
+                                           KnownStroke{-10, -56.943f, -51.586f},
+                                           KnownStroke{-1, -6.123f, -6.077f},
+                                           KnownStroke{0, 0, 0},
+                                           KnownStroke{1, 6.231f, 6.276f},
+                                           KnownStroke{10, 67.862f, 71.322f},
+                                           KnownStroke{20, 151.522f, 159.750f}));
+
+TEST(StrokeGeometry, ZeroTiltIsExactlyZero) {
+  EXPECT_EQ(pitch(0.0f), 0.0f);
+  EXPECT_EQ(roll(0.0f), 0.0f);
+  EXPECT_EQ(pitch(-0.0f), 0.0f);
+  EXPECT_EQ(roll(-0.0f), 0.0f);
+}
+
+// Closed forms: the foot of the axis is where the rolling radius drops out of the pitch stroke.
+TEST(StrokeGeometry, FollowsTheClosedFormsAcrossTheWorkingRange) {
+  for (int tenth = -200; tenth <= 200; ++tenth) {
+    const float angle = static_cast<float>(tenth) / 10.0f;
+    const double r = angle * kPi / 180.0;
+    const double pitchClosed = kMountX * std::tan(r) + kMountY * (1.0 - 1.0 / std::cos(r));
+    const double rollClosed =
+        (kMountX + kRadius * r) * std::sin(r) + kMountY * (1.0 - std::cos(r));
+    EXPECT_NEAR(pitch(angle), pitchClosed, 1e-4) << "pitch at " << angle;
+    EXPECT_NEAR(roll(angle), rollClosed, 1e-4) << "roll at " << angle;
+  }
+}
+
+TEST(StrokeGeometry, IsNotOdd) {
+  EXPECT_NE(pitch(-10.0f), -pitch(10.0f));
+  EXPECT_NE(roll(-10.0f), -roll(10.0f));
+}
+
+TEST(StrokeGeometry, OutsideTheRangeTheAxisMissesTheFloorAndMeasuresFromZero) {
+  EXPECT_NEAR(pitch(70.0f), 344.611f, 0.001);
+}
+
+TEST(StrokeGeometry, FloorParallelToTheAxisStillGivesAFiniteStroke) {
+  // A vertical floor segment at x = 0 runs along the untilted axis direction.
+  const float stroke = motion::pitchStroke(kRadius, 0.0f, kMountX, kMountY, kAxisX, kAxisY, 0.0f,
+                                           -1000.0f, 0.0f, 1000.0f);
+  EXPECT_TRUE(std::isfinite(stroke));
+  // With no meeting point the stroke is measured from x = 0: the mount point's own x.
+  EXPECT_FLOAT_EQ(stroke, 0.0f);
+}
+
+}  // namespace
