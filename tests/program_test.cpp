@@ -283,6 +283,15 @@ INSTANTIATE_TEST_SUITE_P(
         StartupRoad{"OpensButNotReady", "1", "3", {kOpened, "get_axcl_state -> 3"}, false}),
     [](const ::testing::TestParamInfo<StartupRoad>& road) { return road.param.name; });
 
+TEST(StartupFailure, InterruptWhileWaitingForAKeyStillClosesTheController) {
+  ReceiverRun run(Side::Right, {{"AXCLCOM_STATE", "3"}}, "", /*keepStdinOpen=*/true);
+  ASSERT_TRUE(waitFor([&] { return run.calls().size() >= 2; }, 10s));
+  std::this_thread::sleep_for(200ms);
+  run.expectCleanStop();
+  EXPECT_EQ(run.calls(), (std::vector<std::string>{openCall("COM9", 1), "get_axcl_state -> 3",
+                                                   "close_axcl"}));
+}
+
 TEST(StartupRetry, PausesFiveMillisecondsBetweenAttemptsAndStopsCleanly) {
   // Neither opens nor gives up: the program retries until it is stopped.
   ReceiverRun run(Side::Right, {{"AXCLCOM_INIT", "0"}, {"AXCLCOM_STATE", "3"}});
