@@ -1,4 +1,5 @@
-// Measures the left receiver against the reference receiver (one socket bound once), in one run:
+// Measures the left receiver against the reference receiver (one socket bound once), both
+// running side by side in one run:
 //   latency  sendto -> the stand-in's move_abs line, over loopback (median, p99, worst)
 //   cpu      CPU time while waiting for datagrams, and while another program holds the port
 //   share    how many datagrams are processed when a source sends at 100, 500 and 1000 Hz
@@ -30,7 +31,8 @@ namespace {
 
 using namespace testsupport;
 
-constexpr std::uint16_t kPort = 11111;  // the left receiver's
+constexpr std::uint16_t kReceiverPort = 11111;   // the left receiver's
+constexpr std::uint16_t kReferencePort = 11112;  // any free port will do for the reference
 constexpr auto kPollStep = std::chrono::microseconds(50);
 constexpr double kWaitLimitSeconds = 5.0;  // a datagram not handled by then counts as lost
 constexpr auto kSettle = 300ms;
@@ -40,12 +42,6 @@ struct Options {
   std::size_t samples = 2000;
   double idleSeconds = 5.0;
   double rateSeconds = 3.0;
-};
-
-struct Target {
-  const char* name;
-  std::vector<std::string> command;
-  bool rebinds;  // binds a fresh socket for every datagram
 };
 
 // The receiver's trace read as it grows: time stamps of the move_abs lines.
@@ -70,16 +66,24 @@ class TraceTail {
   std::streamoff offset_ = 0;
 };
 
-// One running receiver with its own folder and trace.
+// One running receiver with its own folder, trace and sender. Both run side by side, so every
+// measurement sees them under the same load.
 struct Running {
+  const char* name;
+  std::uint16_t port;
+  bool rebinds;  // binds a fresh socket for every datagram
   ScratchDir dir;
   std::unique_ptr<ReceiverProcess> process;
-  std::unique_ptr<TraceTail> trace;
+  TraceTail trace{dir.file("trace.txt")};
+  DatagramSender sender{port};
+  unsigned long lastInode = 0;
+  std::vector<double> latencies;  // microseconds
 
-  explicit Running(const Target& target) {
+  Running(const char* displayName, std::vector<std::string> command, std::uint16_t udpPort,
+          bool freshSocketPerDatagram)
+      : name(displayName), port(udpPort), rebinds(freshSocketPerDatagram) {
     process = std::make_unique<ReceiverProcess>(ReceiverProcess::Options{
-        target.command, dir.path(), {{"AXCLCOM_TRACE", dir.file("trace.txt")}}, false});
-    trace = std::make_unique<TraceTail>(dir.file("trace.txt"));
+        std::move(command), dir.path(), {{"AXCLCOM_TRACE", dir.file("trace.txt")}}, false});
   }
   ~Running() {
     process->signal(SIGINT);
@@ -108,37 +112,44 @@ double percentile(const std::vector<double>& sorted, double share) {
   return sorted[std::min(index, sorted.size() - 1)];
 }
 
-// sendto -> move_abs, one datagram at a time, each sent once a socket is there to take it.
-bool measureLatency(const Target& target, std::size_t samples) {
-  Running run(target);
-  DatagramSender sender(kPort);
-  std::vector<double> micros;
-  unsigned long lastInode = 0;
-  for (std::size_t i = 0; i < samples; ++i) {
-    std::optional<BoundSocket> socket;
-    const bool ready = pollUntil(
-        [&] {
-          socket = findBoundUdpSocket(kPort);
-          return socket && socket->unreadBytes == 0 && (!target.rebinds || socket->inode != lastInode);
-        },
-        kWaitLimitSeconds);
-    if (!ready) {
-      std::fprintf(stderr, "%s: no socket to send to\n", target.name);
-      return false;
-    }
-    lastInode = socket->inode;
-    const double sent = platform::monotonicSeconds();
-    sender.sendNow(angleText(i));
-    std::vector<double> moves;
-    if (!pollUntil([&] { return !(moves = run.trace->newMoves()).empty(); }, kWaitLimitSeconds)) {
-      std::fprintf(stderr, "%s: datagram %zu moved nothing\n", target.name, i);
-      return false;
-    }
-    micros.push_back((moves.front() - sent) * 1e6);
+// sendto -> move_abs for one datagram, sent once a socket is there to take it.
+bool sampleLatency(Running& run, std::size_t i) {
+  std::optional<BoundSocket> socket;
+  const bool ready = pollUntil(
+      [&] {
+        socket = findBoundUdpSocket(run.port);
+        return socket && socket->unreadBytes == 0 && (!run.rebinds || socket->inode != run.lastInode);
+      },
+      kWaitLimitSeconds);
+  if (!ready) {
+    std::fprintf(stderr, "%s: no socket to send to\n", run.name);
+    return false;
   }
-  std::sort(micros.begin(), micros.end());
-  std::printf("| %s | %zu | %.0f | %.0f | %.0f |\n", target.name, micros.size(),
-              percentile(micros, 0.5), percentile(micros, 0.99), micros.back());
+  run.lastInode = socket->inode;
+  const double sent = platform::monotonicSeconds();
+  run.sender.sendNow(angleText(i));
+  std::vector<double> moves;
+  if (!pollUntil([&] { return !(moves = run.trace.newMoves()).empty(); }, kWaitLimitSeconds)) {
+    std::fprintf(stderr, "%s: datagram %zu moved nothing\n", run.name, i);
+    return false;
+  }
+  run.latencies.push_back((moves.front() - sent) * 1e6);
+  return true;
+}
+
+// The two receivers take turns, the order swapped every datagram.
+bool measureLatency(Running& a, Running& b, std::size_t samples) {
+  for (std::size_t i = 0; i < samples; ++i) {
+    Running& first = i % 2 == 0 ? a : b;
+    Running& second = i % 2 == 0 ? b : a;
+    if (!sampleLatency(first, i) || !sampleLatency(second, i)) return false;
+  }
+  for (Running* run : {&a, &b}) {
+    std::vector<double>& micros = run->latencies;
+    std::sort(micros.begin(), micros.end());
+    std::printf("| %s | %zu | %.0f | %.0f | %.0f |\n", run->name, micros.size(),
+                percentile(micros, 0.5), percentile(micros, 0.99), micros.back());
+  }
   return true;
 }
 
@@ -161,66 +172,109 @@ std::optional<long> cpuTicks(pid_t pid) {
   return utime + stime;
 }
 
-double cpuMillisecondsOver(pid_t pid, double seconds) {
-  const std::optional<long> before = cpuTicks(pid);
+// Time on a CPU in nanoseconds, from /proc/<pid>/schedstat: finer than the clock ticks of
+// /proc/<pid>/stat (the receivers run one thread, the one this counts).
+std::optional<double> cpuNanoseconds(pid_t pid) {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/schedstat");
+  double ns = 0;
+  if (!(file >> ns)) return std::nullopt;
+  return ns;
+}
+
+struct CpuSample {
+  std::optional<long> ticks;
+  std::optional<double> ns;
+};
+
+CpuSample sampleCpu(pid_t pid) { return {cpuTicks(pid), cpuNanoseconds(pid)}; }
+
+// "<stat> ms | <schedstat> us" between two samples.
+std::string cpuCells(const CpuSample& before, const CpuSample& after) {
+  char cells[96] = "? | ?";
+  if (before.ticks && after.ticks && before.ns && after.ns) {
+    std::snprintf(cells, sizeof cells, "%.0f ms | %.0f us",
+                  static_cast<double>(*after.ticks - *before.ticks) * 1000.0 /
+                      static_cast<double>(::sysconf(_SC_CLK_TCK)),
+                  (*after.ns - *before.ns) / 1000.0);
+  }
+  return cells;
+}
+
+// Both waiting for datagrams over the same seconds.
+bool measureIdleCpu(Running& a, Running& b, double seconds) {
+  const CpuSample beforeA = sampleCpu(a.process->pid());
+  const CpuSample beforeB = sampleCpu(b.process->pid());
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-  const std::optional<long> after = cpuTicks(pid);
-  if (!before || !after) return -1;
-  return static_cast<double>(*after - *before) * 1000.0 / static_cast<double>(::sysconf(_SC_CLK_TCK));
+  const CpuSample afterA = sampleCpu(a.process->pid());
+  const CpuSample afterB = sampleCpu(b.process->pid());
+  std::printf("| %s | waiting for datagrams | %.0f s | %s |\n", a.name, seconds,
+              cpuCells(beforeA, afterA).c_str());
+  std::printf("| %s | waiting for datagrams | %.0f s | %s |\n", b.name, seconds,
+              cpuCells(beforeB, afterB).c_str());
+  return beforeA.ticks && afterA.ticks && beforeB.ticks && afterB.ticks;
 }
 
-bool measureCpu(const Target& target, double seconds) {
-  double idle = -1;
+// The receiver started while another program holds its port: it retries about once a second.
+bool measureTakenPortCpu(const std::vector<std::string>& command, double seconds) {
+  std::string error;
+  const platform::SocketHandle holder = platform::openBoundUdpSocket(kReceiverPort, error);
+  if (holder == platform::kInvalidSocket) return false;
+  bool ok = false;
   {
-    Running run(target);
-    if (!pollUntil([] { return findBoundUdpSocket(kPort).has_value(); }, kWaitLimitSeconds)) return false;
-    std::this_thread::sleep_for(1s);  // past start-up
-    idle = cpuMillisecondsOver(run.process->pid(), seconds);
-  }
-  std::string taken = "n/a (exits: the port is its only one)";
-  if (target.rebinds) {
-    std::string error;
-    const platform::SocketHandle holder = platform::openBoundUdpSocket(kPort, error);
-    if (holder == platform::kInvalidSocket) return false;
-    {
-      Running run(target);
-      std::this_thread::sleep_for(1s);
-      const double ms = cpuMillisecondsOver(run.process->pid(), seconds);
-      const std::string said = run.process->standardError();
-      std::size_t reports = 0;
-      for (std::size_t at = said.find("cannot use UDP port"); at != std::string::npos;
-           at = said.find("cannot use UDP port", at + 1)) {
-        ++reports;
-      }
-      taken = std::to_string(static_cast<int>(ms)) + " ms, " + std::to_string(reports) +
-              " report(s) on stderr";
+    Running run("L_BrenikReceiver", command, kReceiverPort, true);
+    std::this_thread::sleep_for(1s);  // past start-up and the first report
+    const CpuSample before = sampleCpu(run.process->pid());
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    const CpuSample after = sampleCpu(run.process->pid());
+    const std::string said = run.process->standardError();
+    std::size_t reports = 0;
+    for (std::size_t at = said.find("cannot use UDP port"); at != std::string::npos;
+         at = said.find("cannot use UDP port", at + 1)) {
+      ++reports;
     }
-    platform::closeSocket(holder);
+    std::printf("| %s | port held by another program (%zu report on stderr) | %.0f s | %s |\n",
+                run.name, reports, seconds, cpuCells(before, after).c_str());
+    ok = before.ticks && after.ticks;
   }
-  std::printf("| %s | %.0f s | %.0f ms | %s |\n", target.name, seconds, idle, taken.c_str());
-  return true;
+  platform::closeSocket(holder);
+  return ok;
 }
 
-// A source sending at a fixed rate, whether or not anyone listens, as a game does.
-bool measureShare(const Target& target, double seconds) {
-  Running run(target);
-  if (!pollUntil([] { return findBoundUdpSocket(kPort).has_value(); }, kWaitLimitSeconds)) return false;
-  DatagramSender sender(kPort);
-  std::printf("| %s |", target.name);
+// A source sending at a fixed rate, whether or not anyone listens, as a game does: every tick
+// goes to both receivers.
+bool measureShare(Running& a, Running& b, double seconds) {
+  std::vector<std::string> cells[2];
   for (const int rate : kRates) {
     const auto count = static_cast<std::size_t>(seconds * rate);
-    run.trace->newMoves();
+    a.trace.newMoves();
+    b.trace.newMoves();
     const double start = platform::monotonicSeconds();
     for (std::size_t i = 0; i < count; ++i) {
       platform::sleepUntil(start + static_cast<double>(i) / rate);
-      sender.sendNow(angleText(i));
+      const std::string text = angleText(i);
+      if (i % 2 == 0) {
+        a.sender.sendNow(text);
+        b.sender.sendNow(text);
+      } else {
+        b.sender.sendNow(text);
+        a.sender.sendNow(text);
+      }
     }
     std::this_thread::sleep_for(kSettle);
-    const std::size_t processed = run.trace->newMoves().size();
-    std::printf(" %.1f %% (%zu/%zu) |", 100.0 * static_cast<double>(processed) / static_cast<double>(count),
-                processed, count);
+    Running* runs[] = {&a, &b};
+    for (int r = 0; r < 2; ++r) {
+      const std::size_t processed = runs[r]->trace.newMoves().size();
+      char cell[64];
+      std::snprintf(cell, sizeof cell, "%.1f %% (%zu/%zu)",
+                    100.0 * static_cast<double>(processed) / static_cast<double>(count), processed, count);
+      cells[r].push_back(cell);
+    }
   }
-  std::printf("\n");
+  for (int r = 0; r < 2; ++r) {
+    std::printf("| %s |", r == 0 ? a.name : b.name);
+    for (const std::string& cell : cells[r]) std::printf(" %s |", cell.c_str());
+    std::printf("\n");
+  }
   return true;
 }
 
@@ -235,8 +289,12 @@ void printMachine() {
   }
   utsname system{};
   ::uname(&system);
-  std::printf("machine: %s, %ld logical CPUs online, %s %s\n\n", model.c_str(),
-              ::sysconf(_SC_NPROCESSORS_ONLN), system.sysname, system.release);
+  std::ifstream loadavg("/proc/loadavg");
+  std::string load1, load5, load15;
+  loadavg >> load1 >> load5 >> load15;
+  std::printf("machine: %s, %ld logical CPUs online, %s %s, load average %s %s %s\n\n",
+              model.c_str(), ::sysconf(_SC_NPROCESSORS_ONLN), system.sysname, system.release,
+              load1.c_str(), load5.c_str(), load15.c_str());
 }
 
 bool parseOptions(int argc, char** argv, Options& options) {
@@ -265,27 +323,41 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: receiver_bench [--samples N] [--idle-seconds S] [--rate-seconds S]\n");
     return 2;
   }
-  if (findBoundUdpSocket(kPort)) {
-    std::fprintf(stderr, "UDP port %u is in use by another program; stop it first\n", kPort);
-    return 1;
+  for (const std::uint16_t port : {kReceiverPort, kReferencePort}) {
+    if (findBoundUdpSocket(port)) {
+      std::fprintf(stderr, "UDP port %u is in use by another program; stop it first\n", port);
+      return 1;
+    }
   }
-  const Target targets[] = {
-      {"L_BrenikReceiver", receiverCommand(Side::Left), true},
-      {"reference (bound once)", {std::string(BRENIK_BENCH_BIN_DIR) + "/reference_receiver"}, false},
-  };
   printMachine();
 
   bool ok = true;
-  std::printf("latency, sendto -> move_abs trace line (microseconds)\n\n");
-  std::printf("| receiver | samples | median | p99 | worst |\n|---|---|---|---|---|\n");
-  for (const Target& target : targets) ok = measureLatency(target, options.samples) && ok;
+  {
+    Running receiver("L_BrenikReceiver", receiverCommand(Side::Left), kReceiverPort, true);
+    Running reference("reference (bound once)",
+                      {std::string(BRENIK_BENCH_BIN_DIR) + "/reference_receiver", "--side", "left",
+                       "--port", std::to_string(kReferencePort)},
+                      kReferencePort, false);
+    for (const Running* run : {&receiver, &reference}) {
+      if (!pollUntil([run] { return findBoundUdpSocket(run->port).has_value(); }, kWaitLimitSeconds)) {
+        std::fprintf(stderr, "%s never bound its port\n", run->name);
+        return 1;
+      }
+    }
+    std::this_thread::sleep_for(1s);  // past start-up
 
-  std::printf("\nCPU time (utime + stime)\n\n");
-  std::printf("| receiver | over | waiting for datagrams | port held by another program |\n|---|---|---|---|\n");
-  for (const Target& target : targets) ok = measureCpu(target, options.idleSeconds) && ok;
+    std::printf("CPU time (utime + stime)\n\n| receiver | while | over | CPU (stat) | CPU (schedstat) |\n|---|---|---|---|---|\n");
+    ok = measureIdleCpu(receiver, reference, options.idleSeconds) && ok;
 
-  std::printf("\ndatagrams processed (move_abs lines / sent), %.0f s per rate\n\n", options.rateSeconds);
-  std::printf("| receiver | 100 Hz | 500 Hz | 1000 Hz |\n|---|---|---|---|\n");
-  for (const Target& target : targets) ok = measureShare(target, options.rateSeconds) && ok;
+    std::printf("\nlatency, sendto -> move_abs trace line (microseconds)\n\n");
+    std::printf("| receiver | samples | median | p99 | worst |\n|---|---|---|---|---|\n");
+    ok = ok && measureLatency(receiver, reference, options.samples);
+
+    std::printf("\ndatagrams processed (move_abs lines / sent), %.0f s per rate\n\n", options.rateSeconds);
+    std::printf("| receiver | 100 Hz | 500 Hz | 1000 Hz |\n|---|---|---|---|\n");
+    ok = ok && measureShare(receiver, reference, options.rateSeconds);
+  }
+  std::printf("\nCPU time with the port taken\n\n| receiver | while | over | CPU (stat) | CPU (schedstat) |\n|---|---|---|---|---|\n");
+  ok = measureTakenPortCpu(receiverCommand(Side::Left), options.idleSeconds) && ok;
   return ok ? 0 : 1;
 }

@@ -1,9 +1,11 @@
 // The smallest receiver that does the same work as the real one, for comparison: one socket
 // bound once for the whole run, the same receive call, reader, planner and controller calls.
-//   reference_receiver [--side left|right]
+//   reference_receiver [--side left|right] [--port N]   (the side's own port by default)
 // Stops on Ctrl+C or SIGTERM. Needs the stand-in controller (its trace shows every command).
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <cstring>
 #include <string>
 
@@ -31,12 +33,22 @@ class ControllerCommands final : public motion::ActuatorCommands {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool right = argc == 3 && std::string(argv[1]) == "--side" && std::string(argv[2]) == "right";
-  if (argc != 1 && !(argc == 3 && std::string(argv[1]) == "--side")) {
-    std::fprintf(stderr, "usage: reference_receiver [--side left|right]\n");
-    return 2;
+  bool right = false;
+  std::optional<std::uint16_t> port;
+  for (int i = 1; i < argc; i += 2) {
+    const std::string name = argv[i];
+    const std::string value = i + 1 < argc ? argv[i + 1] : "";
+    if (name == "--side" && (value == "left" || value == "right")) {
+      right = value == "right";
+    } else if (name == "--port" && std::atoi(value.c_str()) > 0 && std::atoi(value.c_str()) < 65536) {
+      port = static_cast<std::uint16_t>(std::atoi(value.c_str()));
+    } else {
+      std::fprintf(stderr, "usage: reference_receiver [--side left|right] [--port N]\n");
+      return 2;
+    }
   }
   const app::SideProfile& profile = app::profileFor(right ? motion::Side::Right : motion::Side::Left);
+  const std::uint16_t udpPort = port.value_or(profile.udpPort);
   const app::Settings settings = app::readSettings(profile);
 
   std::string error;
@@ -44,10 +56,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "reference_receiver: %s\n", error.c_str());
     return 1;
   }
-  const platform::SocketHandle socket = platform::openBoundUdpSocket(profile.udpPort, error);
+  const platform::SocketHandle socket = platform::openBoundUdpSocket(udpPort, error);
   if (socket == platform::kInvalidSocket) {
-    std::fprintf(stderr, "reference_receiver: cannot use UDP port %u: %s\n", profile.udpPort,
-                 error.c_str());
+    std::fprintf(stderr, "reference_receiver: cannot use UDP port %u: %s\n", udpPort, error.c_str());
     platform::stopSockets();
     return 1;
   }
