@@ -12,6 +12,7 @@
 
 #include "motion/planner.h"
 #include "net/angle_message.h"
+#include "support/receiver_process.h"
 
 namespace {
 
@@ -32,12 +33,9 @@ std::vector<std::string> lines(const std::string& text) {
 // Positions from the trace's move_abs lines, in order.
 std::vector<int> commandedPositions(const std::string& trace) {
   std::vector<int> positions;
-  for (const std::string& line : lines(readFile(trace))) {
-    std::istringstream fields(line);
-    std::string time, operation;
-    int axis = 0, position = 0;
-    if (fields >> time >> operation && operation == "move_abs" && fields >> axis >> position) {
-      positions.push_back(position);
+  for (const testsupport::TraceLine& line : testsupport::readTrace(trace)) {
+    if (line.operation == "move_abs" && line.arguments.size() == 2) {
+      positions.push_back(std::stoi(line.arguments[1]));
     }
   }
   return positions;
@@ -47,6 +45,8 @@ class BenchRun : public testing::Test {
  protected:
   // One shortened run for all the checks below.
   static void SetUpTestSuite() {
+    // The run binds the receivers' fixed ports; no other test on this machine may meanwhile.
+    const testsupport::ReceiverPortsLock portsLock;
     const std::string command = std::string("bash \"") + BRENIK_SOURCE_DIR +
                                 "/tools/bench-run.sh\" \"" + BRENIK_TOOL_DIR + "\" " + kOut +
                                 " --sine-pitch 15,1 --sine-roll 10,0.5 --duration 1 > " + kOut +
