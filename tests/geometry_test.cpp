@@ -3,19 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include "motion/platform_geometry.h"
 #include "motion/stroke_geometry.h"
 
 namespace {
 
-constexpr float kRadius = 503.0f;
-constexpr float kMountX = 353.9f;
-constexpr float kMountY = -353.9f;
-constexpr float kAxisX = 353.9f;
-constexpr float kAxisY = 646.1f;
-constexpr float kFloorStartX = 1353.9f;
-constexpr float kFloorStartY = -353.9f;
-constexpr float kFloorEndX = -646.1f;
-constexpr float kFloorEndY = -353.9f;
+using namespace motion;
+
+constexpr float kRadius = kRollingRadius;
 constexpr double kPi = 3.14159265359;
 
 float pitch(float angle) {

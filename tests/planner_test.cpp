@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "motion/planner.h"
+#include "motion/platform_geometry.h"
 #include "motion/stroke_geometry.h"
 
 namespace {
@@ -116,8 +117,8 @@ TEST(Planner, TargetsOfTheKnownAttitudes) {
 
   // Pitch outside the gate: only the roll terms move left and right.
   const motion::Targets gated = motion::computeTargets(25, 5);
-  EXPECT_EQ(gated.left, motion::rollStroke(503.0f, 5, 353.9f, -353.9f) + 150.0f);
-  EXPECT_EQ(gated.right, motion::rollStroke(503.0f, -5, 353.9f, -353.9f) + 150.0f);
+  EXPECT_EQ(gated.left, motion::rollStroke(motion::kRollingRadius, 5, motion::kMountX, motion::kMountY) + 150.0f);
+  EXPECT_EQ(gated.right, motion::rollStroke(motion::kRollingRadius, -5, motion::kMountX, motion::kMountY) + 150.0f);
   EXPECT_EQ(gated.third, 150.0f);
 
   // Just past the gate counts as far past it.
