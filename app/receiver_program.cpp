@@ -66,7 +66,7 @@ int runReceiver(const SideProfile& profile) {
     return 0;
   }
   if (get_axcl_state() != kStateReady) {
-    std::getchar();  // let the person at the console see the controller is not ready
+    platform::waitForKeyOrStop();  // let the person at the console see the controller is not ready
     close_axcl();
     return 0;
   }

@@ -1,5 +1,6 @@
 #!/bin/sh
 # Runs a Windows program under Wine: wine-run.sh program.exe [arguments...]
+# or only prepares the prefix and the server: wine-run.sh --prepare
 # The Wine prefix is $WINEPREFIX when set, else wine-prefix/ beside the program's bin/ folder
 # (inside the build folder). A persistent wine server is started first so that the many short
 # program starts of a test run do not each pay for starting one.
@@ -8,6 +9,15 @@ set -eu
 if [ $# -eq 0 ]; then
   echo "usage: $0 program.exe [arguments...]" >&2
   exit 2
+fi
+
+prepare_only=false
+if [ "$1" = "--prepare" ]; then
+  prepare_only=true
+  if [ -z "${WINEPREFIX:-}" ]; then
+    echo "$0 --prepare: set WINEPREFIX" >&2
+    exit 2
+  fi
 fi
 
 if [ -z "${WINEPREFIX:-}" ]; then
@@ -34,4 +44,7 @@ if [ ! -f "$WINEPREFIX/.brenik-ready" ]; then
     >/dev/null 2>&1
 fi
 
+if $prepare_only; then
+  exit 0
+fi
 exec wine "$@"

@@ -42,6 +42,10 @@ void installStopHandler();
 bool stopRequested();
 void requestStop();
 
+// Waits for one character on standard input (a key and Enter at the console) or for a stop
+// request, whichever comes first.
+void waitForKeyOrStop();
+
 // For the bench tools: sending datagrams, finding hosts and knowing whether a person watches.
 
 // An IPv4 address (network byte order, as four bytes) and a port.

@@ -111,6 +111,11 @@ void installStopHandler() {
 bool stopRequested() { return gStopRequested.load(); }
 void requestStop() { gStopRequested.store(true); }
 
+void waitForKeyOrStop() {
+  // The stop signals are installed without SA_RESTART: the read ends with EOF when one arrives.
+  if (!stopRequested()) std::getchar();
+}
+
 bool resolveIpv4(const std::string& host, std::uint16_t port, UdpEndpoint& endpoint,
                  std::string& error) {
   addrinfo hints{};

@@ -132,6 +132,40 @@ void installStopHandler() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
 bool stopRequested() { return gStopRequested.load(); }
 void requestStop() { gStopRequested.store(true); }
 
+namespace {
+
+// Reads one byte of standard input on its own thread, then signals: a blocking read there cannot
+// be interrupted by Ctrl+C when standard input is a pipe. The raw handle, not the C runtime's
+// stream, so that a read still pending when the process ends holds no runtime lock.
+DWORD WINAPI readOneKey(LPVOID keyRead) {
+  char key = 0;
+  DWORD got = 0;
+  ReadFile(GetStdHandle(STD_INPUT_HANDLE), &key, 1, &got, nullptr);
+  SetEvent(static_cast<HANDLE>(keyRead));
+  return 0;
+}
+
+// How often the wait looks at the stop flag.
+constexpr DWORD kKeyPollMs = 50;
+
+}  // namespace
+
+void waitForKeyOrStop() {
+  HANDLE keyRead = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HANDLE reader = keyRead != nullptr ? CreateThread(nullptr, 0, readOneKey, keyRead, 0, nullptr)
+                                     : nullptr;
+  if (reader == nullptr) {
+    if (!stopRequested()) std::getchar();  // no thread: wait the plain way
+    return;
+  }
+  while (!stopRequested() && WaitForSingleObject(keyRead, kKeyPollMs) == WAIT_TIMEOUT) {
+  }
+  // Without a key the reader still waits on its event: both stay; the process ends right after.
+  const bool keyCame = WaitForSingleObject(keyRead, 0) == WAIT_OBJECT_0;
+  CloseHandle(reader);
+  if (keyCame) CloseHandle(keyRead);
+}
+
 bool resolveIpv4(const std::string& host, std::uint16_t port, UdpEndpoint& endpoint,
                  std::string& error) {
   addrinfo hints{};

@@ -5,6 +5,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config      # native build
   libgtest-dev libgmock-dev             # unit and program tests
+  g++-mingw-w64-x86-64-posix            # Windows build (threads in the C++ runtime: posix flavour)
+  googletest                            # GoogleTest sources, compiled for the Windows tests
+  wine wine64                           # runs the Windows tests; wine64 is the 64-bit loader
   clang libclang-rt-14-dev              # fuzzing: clang with libFuzzer and the sanitizer runtimes
   libbenchmark-dev                      # benchmarks (bench/)
   gnuplot-nox                           # bench run plot (tools/plot-run.sh)
