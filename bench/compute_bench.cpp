@@ -41,8 +41,8 @@ void BM_OneDatagram(benchmark::State& state) {
   std::size_t next = 0;
   for (auto _ : state) {
     const auto angles = net::readAngles(texts[next], kReversal);
-    motion::planAndCommand(angles->pitch, angles->roll, motion::Side::Left, kDefaultLimits,
-                           planner, commands);
+    motion::planAndCommand(angles->pitch, angles->roll, motion::Side::Left, kDefaultLimits, planner,
+                           commands);
     next = (next + 1) % texts.size();
   }
 }

@@ -37,6 +37,8 @@ constexpr auto kPollStep = std::chrono::microseconds(50);
 constexpr double kWaitLimitSeconds = 5.0;  // a datagram not handled by then counts as lost
 constexpr auto kSettle = 300ms;
 constexpr int kRates[] = {100, 500, 1000};
+constexpr const char* kCpuTableHead =
+    "| receiver | while | over | CPU (stat) | CPU (schedstat) |\n|---|---|---|---|---|\n";
 
 struct Options {
   std::size_t samples = 2000;
@@ -56,7 +58,8 @@ class TraceTail {
     std::vector<double> stamps;
     for (std::string line; std::getline(file, line) && file.good();) {
       offset_ += static_cast<std::streamoff>(line.size()) + 1;
-      if (line.find(" move_abs ") != std::string::npos) stamps.push_back(std::strtod(line.c_str(), nullptr));
+      if (line.find(" move_abs ") != std::string::npos)
+        stamps.push_back(std::strtod(line.c_str(), nullptr));
     }
     return stamps;
   }
@@ -118,7 +121,8 @@ bool sampleLatency(Running& run, std::size_t i) {
   const bool ready = pollUntil(
       [&] {
         socket = findBoundUdpSocket(run.port);
-        return socket && socket->unreadBytes == 0 && (!run.rebinds || socket->inode != run.lastInode);
+        return socket && socket->unreadBytes == 0 &&
+               (!run.rebinds || socket->inode != run.lastInode);
       },
       kWaitLimitSeconds);
   if (!ready) {
@@ -207,9 +211,9 @@ bool measureIdleCpu(Running& a, Running& b, double seconds) {
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
   const CpuSample afterA = sampleCpu(a.process->pid());
   const CpuSample afterB = sampleCpu(b.process->pid());
-  std::printf("| %s | waiting for datagrams | %.0f s | %s |\n", a.name, seconds,
+  std::printf("| %s | waiting for datagrams | %g s | %s |\n", a.name, seconds,
               cpuCells(beforeA, afterA).c_str());
-  std::printf("| %s | waiting for datagrams | %.0f s | %s |\n", b.name, seconds,
+  std::printf("| %s | waiting for datagrams | %g s | %s |\n", b.name, seconds,
               cpuCells(beforeB, afterB).c_str());
   return beforeA.ticks && afterA.ticks && beforeB.ticks && afterB.ticks;
 }
@@ -232,7 +236,7 @@ bool measureTakenPortCpu(const std::vector<std::string>& command, double seconds
          at = said.find("cannot use UDP port", at + 1)) {
       ++reports;
     }
-    std::printf("| %s | port held by another program (%zu report on stderr) | %.0f s | %s |\n",
+    std::printf("| %s | port held by another program (%zu report on stderr) | %g s | %s |\n",
                 run.name, reports, seconds, cpuCells(before, after).c_str());
     ok = before.ticks && after.ticks;
   }
@@ -266,7 +270,8 @@ bool measureShare(Running& a, Running& b, double seconds) {
       const std::size_t processed = runs[r]->trace.newMoves().size();
       char cell[64];
       std::snprintf(cell, sizeof cell, "%.1f %% (%zu/%zu)",
-                    100.0 * static_cast<double>(processed) / static_cast<double>(count), processed, count);
+                    100.0 * static_cast<double>(processed) / static_cast<double>(count), processed,
+                    count);
       cells[r].push_back(cell);
     }
   }
@@ -320,7 +325,8 @@ bool parseOptions(int argc, char** argv, Options& options) {
 int main(int argc, char** argv) {
   Options options;
   if (!parseOptions(argc, argv, options)) {
-    std::fprintf(stderr, "usage: receiver_bench [--samples N] [--idle-seconds S] [--rate-seconds S]\n");
+    std::fprintf(stderr,
+                 "usage: receiver_bench [--samples N] [--idle-seconds S] [--rate-seconds S]\n");
     return 2;
   }
   for (const std::uint16_t port : {kReceiverPort, kReferencePort}) {
@@ -339,25 +345,27 @@ int main(int argc, char** argv) {
                        "--port", std::to_string(kReferencePort)},
                       kReferencePort, false);
     for (const Running* run : {&receiver, &reference}) {
-      if (!pollUntil([run] { return findBoundUdpSocket(run->port).has_value(); }, kWaitLimitSeconds)) {
+      if (!pollUntil([run] { return findBoundUdpSocket(run->port).has_value(); },
+                     kWaitLimitSeconds)) {
         std::fprintf(stderr, "%s never bound its port\n", run->name);
         return 1;
       }
     }
     std::this_thread::sleep_for(1s);  // past start-up
 
-    std::printf("CPU time (utime + stime)\n\n| receiver | while | over | CPU (stat) | CPU (schedstat) |\n|---|---|---|---|---|\n");
+    std::printf("CPU time (utime + stime)\n\n%s", kCpuTableHead);
     ok = measureIdleCpu(receiver, reference, options.idleSeconds) && ok;
 
     std::printf("\nlatency, sendto -> move_abs trace line (microseconds)\n\n");
     std::printf("| receiver | samples | median | p99 | worst |\n|---|---|---|---|---|\n");
     ok = ok && measureLatency(receiver, reference, options.samples);
 
-    std::printf("\ndatagrams processed (move_abs lines / sent), %.0f s per rate\n\n", options.rateSeconds);
+    std::printf("\ndatagrams processed (move_abs lines / sent), %g s per rate\n\n",
+                options.rateSeconds);
     std::printf("| receiver | 100 Hz | 500 Hz | 1000 Hz |\n|---|---|---|---|\n");
     ok = ok && measureShare(receiver, reference, options.rateSeconds);
   }
-  std::printf("\nCPU time with the port taken\n\n| receiver | while | over | CPU (stat) | CPU (schedstat) |\n|---|---|---|---|---|\n");
+  std::printf("\nCPU time with the port taken\n\n%s", kCpuTableHead);
   ok = measureTakenPortCpu(receiverCommand(Side::Left), options.idleSeconds) && ok;
   return ok ? 0 : 1;
 }

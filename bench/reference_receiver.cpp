@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "app/settings.h"
@@ -40,14 +40,16 @@ int main(int argc, char** argv) {
     const std::string value = i + 1 < argc ? argv[i + 1] : "";
     if (name == "--side" && (value == "left" || value == "right")) {
       right = value == "right";
-    } else if (name == "--port" && std::atoi(value.c_str()) > 0 && std::atoi(value.c_str()) < 65536) {
-      port = static_cast<std::uint16_t>(std::atoi(value.c_str()));
+    } else if (const int number = std::atoi(value.c_str());
+               name == "--port" && number > 0 && number < 65536) {
+      port = static_cast<std::uint16_t>(number);
     } else {
       std::fprintf(stderr, "usage: reference_receiver [--side left|right] [--port N]\n");
       return 2;
     }
   }
-  const app::SideProfile& profile = app::profileFor(right ? motion::Side::Right : motion::Side::Left);
+  const app::SideProfile& profile =
+      app::profileFor(right ? motion::Side::Right : motion::Side::Left);
   const std::uint16_t udpPort = port.value_or(profile.udpPort);
   const app::Settings settings = app::readSettings(profile);
 
@@ -58,7 +60,8 @@ int main(int argc, char** argv) {
   }
   const platform::SocketHandle socket = platform::openBoundUdpSocket(udpPort, error);
   if (socket == platform::kInvalidSocket) {
-    std::fprintf(stderr, "reference_receiver: cannot use UDP port %u: %s\n", udpPort, error.c_str());
+    std::fprintf(stderr, "reference_receiver: cannot use UDP port %u: %s\n", udpPort,
+                 error.c_str());
     platform::stopSockets();
     return 1;
   }

@@ -100,8 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const net::AnglePair angles = reversal == 1 ? *reversed : *kept;
     checkTargets(motion::computeTargets(angles.pitch, angles.roll));
     motion::planAndCommand(angles.pitch, angles.roll, motion::Side::Left, limits, left, commands);
-    motion::planAndCommand(angles.pitch, angles.roll, motion::Side::Right, limits, right,
-                           commands);
+    motion::planAndCommand(angles.pitch, angles.roll, motion::Side::Right, limits, right, commands);
     checkTargets(left.previous);
   }
   return 0;

@@ -36,8 +36,10 @@ std::string upperAscii(std::string text) {
 // The C library's own reading, saturated to 32 bits: what parseSettingNumber must agree with.
 std::int32_t referenceNumber(const std::string& text) {
   const long long value = std::strtoll(text.c_str(), nullptr, 10);
-  if (value > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-  if (value < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+  if (value > std::numeric_limits<std::int32_t>::max())
+    return std::numeric_limits<std::int32_t>::max();
+  if (value < std::numeric_limits<std::int32_t>::min())
+    return std::numeric_limits<std::int32_t>::min();
   return static_cast<std::int32_t>(value);
 }
 
@@ -49,11 +51,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t capacity = kCapacities[(data[0] >> 3) & 3];
   const std::string contents(reinterpret_cast<const char*>(data) + 1, size - 1);
 
-  const std::string value = platform::lookupProfileValue(contents, kSection, key, kFallback, capacity);
+  const std::string value =
+      platform::lookupProfileValue(contents, kSection, key, kFallback, capacity);
   const std::size_t limit = capacity == 0 ? 0 : capacity - 1;
   if (value.size() > limit) fail("value longer than the buffer allows");
-  if (contents.find('=') == std::string::npos &&
-      value != std::string(kFallback).substr(0, limit)) {
+  if (contents.find('=') == std::string::npos && value != std::string(kFallback).substr(0, limit)) {
     fail("a file without any '=' gave something other than the fallback");
   }
   if (platform::lookupProfileValue(contents, upperAscii(kSection), upperAscii(key), kFallback,

@@ -34,7 +34,7 @@ namespace {
 using namespace testsupport;
 using namespace std::string_literals;
 
-constexpr std::size_t kOversizeMin = 1025;     // beyond the receive size
+constexpr std::size_t kOversizeMin = 1025;  // beyond the receive size
 constexpr std::size_t kOversizeMax = 8 * 1024;
 constexpr std::uint32_t kStreamSeed = 20240613;
 // Share of the stream after which resident memory is taken as warmed up.
@@ -127,7 +127,8 @@ std::vector<std::string> expectedCommands(Side side, const std::vector<std::stri
   struct Recorder : motion::ActuatorCommands {
     std::vector<std::string> calls;
     void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
-      calls.push_back("write_velocity 0 " + std::to_string(speed) + " " + std::to_string(acceleration));
+      calls.push_back("write_velocity 0 " + std::to_string(speed) + " " +
+                      std::to_string(acceleration));
     }
     void moveAbs(std::int32_t position) override {
       calls.push_back("move_abs 0 " + std::to_string(position));
@@ -185,7 +186,8 @@ int fail(const char* what) {
 int main(int argc, char** argv) {
   Options options;
   if (!parseOptions(argc, argv, options)) {
-    std::fprintf(stderr, "usage: soak_test [--side left|right] [--datagrams N] [--seconds S<=110]\n");
+    std::fprintf(stderr,
+                 "usage: soak_test [--side left|right] [--datagrams N] [--seconds S<=110]\n");
     return 2;
   }
 
@@ -195,9 +197,13 @@ int main(int argc, char** argv) {
 #ifdef BRENIK_SOAK_ASAN
   // Freed memory is held back for use-after-free checks; a small hold keeps memory comparable.
   const char* inherited = std::getenv("ASAN_OPTIONS");
-  environment.emplace_back("ASAN_OPTIONS", std::string(inherited ? inherited : "") +
-                                               ":quarantine_size_mb=1:thread_local_quarantine_size_kb=64");
+  environment.emplace_back("ASAN_OPTIONS",
+                           std::string(inherited ? inherited : "") +
+                               ":quarantine_size_mb=1:thread_local_quarantine_size_kb=64");
 #endif
+  if (findBoundUdpSocket(receiverPort(options.side))) {
+    return fail("the receiver's UDP port is already in use by another program");
+  }
   ReceiverProcess receiver(
       ReceiverProcess::Options{receiverCommand(options.side), dir.path(), environment, false});
   DatagramSender sender(receiverPort(options.side));
@@ -206,12 +212,15 @@ int main(int argc, char** argv) {
 
   Stream stream;
   const auto start = std::chrono::steady_clock::now();
-  const auto pace = std::chrono::duration<double>(options.seconds / static_cast<double>(options.datagrams));
-  const std::size_t warmUpAt = static_cast<std::size_t>(static_cast<double>(options.datagrams) * kWarmUpShare);
+  const auto pace =
+      std::chrono::duration<double>(options.seconds / static_cast<double>(options.datagrams));
+  const std::size_t warmUpAt =
+      static_cast<std::size_t>(static_cast<double>(options.datagrams) * kWarmUpShare);
   long warmUpKb = 0;
   long peakKb = 0;
   for (std::size_t i = 0; i < options.datagrams; ++i) {
-    const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(pace * static_cast<double>(i));
+    const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                 pace * static_cast<double>(i));
     if (due > std::chrono::steady_clock::now()) std::this_thread::sleep_until(due);
     sender.sendNow(stream.next());
     if (i % 1000 == 0 || i == warmUpAt) {
@@ -221,7 +230,8 @@ int main(int argc, char** argv) {
       if (*kb > peakKb) peakKb = *kb;
     }
   }
-  const double streamSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double streamSeconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::this_thread::sleep_for(kSettle);
   if (!receiver.running()) return fail("the receiver went down after the stream");
   const std::optional<long> endKb = residentKb(receiver.pid());
@@ -235,7 +245,8 @@ int main(int argc, char** argv) {
       app::profileFor(options.side == Side::Left ? motion::Side::Left : motion::Side::Right),
       dir.file("brenik.ini").c_str());
   const std::vector<std::string> known{"0,0", "0,-10"};
-  if (!sendKnown(sender, known[0], tracePath, offset)) return fail("the rest datagram moved nothing");
+  if (!sendKnown(sender, known[0], tracePath, offset))
+    return fail("the rest datagram moved nothing");
   const auto calls = sendKnown(sender, known[1], tracePath, offset);
   if (!calls) return fail("the known datagram moved nothing");
   const std::vector<std::string> expected = expectedCommands(options.side, known, settings);
@@ -245,7 +256,8 @@ int main(int argc, char** argv) {
   std::printf("resident memory: %ld kB after warm-up, %ld kB peak, %ld kB at the end\n", warmUpKb,
               peakKb, *endKb);
   std::printf("known datagram \"%s\": %s | %s (expected %s | %s)\n", known[1].c_str(),
-              calls->front().c_str(), calls->back().c_str(), expected[0].c_str(), expected[1].c_str());
+              calls->front().c_str(), calls->back().c_str(), expected[0].c_str(),
+              expected[1].c_str());
 
   int failures = 0;
   if (*calls != expected) failures += fail("the known datagram gave other commands");
