@@ -33,16 +33,24 @@ export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winemenubuilder.exe
 server_linger_seconds=600
 
 mkdir -p "$WINEPREFIX"
-# Fails harmlessly when the server already runs.
-wineserver -p"$server_linger_seconds" >/dev/null 2>&1 || true
-
-# Test runs start several programs at once; one of them creates the prefix, the others wait.
-# (system.reg cannot tell: a persistent server writes the registry only when it ends.)
-if [ ! -f "$WINEPREFIX/.brenik-ready" ]; then
-  flock "$WINEPREFIX/.create.lock" sh -c \
-    '[ -f "$WINEPREFIX/.brenik-ready" ] || { wineboot --init && touch "$WINEPREFIX/.brenik-ready"; }' \
-    >/dev/null 2>&1
-fi
+# One caller at a time starts the server and, on first use, creates the prefix; the others wait.
+# A fresh server also needs Wine's own background programs, started here with no terminal or pipe
+# of the caller's: started by the program under test they would keep its output pipes (and so
+# ctest) waiting for as long as the server lingers. (The prefix is marked ready by a file of our
+# own: a persistent server writes the registry files only when it ends.)
+{
+  flock 9
+  if wineserver -p"$server_linger_seconds" </dev/null >/dev/null 2>&1 9>&-; then
+    fresh_server=true
+  else
+    fresh_server=false  # already running
+  fi
+  if [ ! -f "$WINEPREFIX/.brenik-ready" ]; then
+    wineboot --init </dev/null >/dev/null 2>&1 9>&- && touch "$WINEPREFIX/.brenik-ready"
+  elif $fresh_server; then
+    wineboot </dev/null >/dev/null 2>&1 9>&-
+  fi
+} 9>"$WINEPREFIX/.server.lock"
 
 if $prepare_only; then
   exit 0

@@ -1,10 +1,12 @@
 // Windows' own profile reader (under Wine) and the native one must read every settings file to
 // the same port name, speed, acceleration and reversal. The Windows side is settings_probe.exe;
 // the windows build runs this test with BRENIK_SETTINGS_PROBE, BRENIK_LAUNCHER and WINEPREFIX.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -232,6 +234,21 @@ class CorpusDir {
   std::string path_;
 };
 
+// Settings files the fuzzer found at corners where two readers could disagree, if any.
+std::vector<SettingsFile> fuzzFindings() {
+  std::vector<SettingsFile> found;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(BRENIK_SETTINGS_FINDINGS_DIR, error)) {
+    if (entry.path().extension() != ".ini") continue;
+    std::ifstream in(entry.path(), std::ios::binary);
+    found.push_back({"fuzz finding " + entry.path().filename().string(),
+                     std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())});
+  }
+  std::sort(found.begin(), found.end(),
+            [](const SettingsFile& a, const SettingsFile& b) { return a.name < b.name; });
+  return found;
+}
+
 std::string fileName(std::size_t index) { return "case-" + std::to_string(index) + ".ini"; }
 
 std::string shellQuoted(const std::string& word) {
@@ -289,7 +306,8 @@ TEST_P(SettingsParity, NativeReaderReadsEveryFileAsWindowsDoes) {
 
   const CorpusDir dir;
   ASSERT_FALSE(dir.path().empty());
-  const std::vector<SettingsFile> files = corpus();
+  std::vector<SettingsFile> files = corpus();
+  for (SettingsFile& finding : fuzzFindings()) files.push_back(std::move(finding));
   for (std::size_t i = 0; i < files.size(); ++i) ASSERT_TRUE(dir.write(fileName(i), files[i].bytes));
 
   const std::vector<std::string> windows =
