@@ -27,7 +27,10 @@ std::string readFile(const std::string& path) {
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> result;
   std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) result.push_back(line);
+  for (std::string line; std::getline(stream, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();  // text files end lines in CRLF on Windows
+    result.push_back(line);
+  }
   return result;
 }
 
@@ -53,7 +56,9 @@ ToolRun runTool(const std::string& name, const std::string& arguments) {
   const std::string err = scratchFile(".err");
   const std::string command =
       "\"" + toolPath(name) + "\" " + arguments + " > \"" + out + "\" 2> \"" + err + "\"";
-  const int status = std::system(command.c_str());
+  // cmd.exe drops the first and last quote of a line that starts with one: give it a pair to drop.
+  const bool throughCmd = std::string(BRENIK_EXECUTABLE_SUFFIX) == ".exe";
+  const int status = std::system((throughCmd ? "\"" + command + "\"" : command).c_str());
   ToolRun run{status, readFile(out), readFile(err)};
 #ifdef WEXITSTATUS
   run.exitCode = WEXITSTATUS(status);
