@@ -12,26 +12,15 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "support/text_file.h"
 
 namespace {
 
+using testsupport::lines;
+using testsupport::readFile;
+
 std::string toolPath(const std::string& name) {
   return std::string(BRENIK_TOOL_DIR) + "/" + name + BRENIK_EXECUTABLE_SUFFIX;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> result;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();  // text files end lines in CRLF on Windows
-    result.push_back(line);
-  }
-  return result;
 }
 
 // A file name of its own in the test's working folder, so parallel tests do not collide.

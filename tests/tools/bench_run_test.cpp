@@ -13,22 +13,14 @@
 #include "motion/planner.h"
 #include "net/angle_message.h"
 #include "support/receiver_process.h"
+#include "support/text_file.h"
 
 namespace {
 
+using testsupport::lines;
+using testsupport::readFile;
+
 const std::string kOut = "bench_run_out";
-
-std::string readFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> result;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) result.push_back(line);
-  return result;
-}
 
 // Positions from the trace's move_abs lines, in order.
 std::vector<int> commandedPositions(const std::string& trace) {
