@@ -112,8 +112,15 @@ bool stopRequested() { return gStopRequested.load(); }
 void requestStop() { gStopRequested.store(true); }
 
 void waitForKeyOrStop() {
-  // The stop signals are installed without SA_RESTART: the read ends with EOF when one arrives.
-  if (!stopRequested()) std::getchar();
+  // Read only once input is there, so a stop that comes just before the read is not missed.
+  constexpr int kKeyPollMs = 100;
+  pollfd input{STDIN_FILENO, POLLIN, 0};
+  while (!stopRequested()) {
+    if (::poll(&input, 1, kKeyPollMs) > 0) {
+      std::getchar();
+      return;
+    }
+  }
 }
 
 bool resolveIpv4(const std::string& host, std::uint16_t port, UdpEndpoint& endpoint,
