@@ -39,14 +39,14 @@ class ControllerCommands final : public motion::ActuatorCommands {
 // Retries the open every few milliseconds until it succeeds, the controller gives up (state 2)
 // or a stop is requested. True unless stopped.
 bool openController(const std::string& portName, unsigned char* parameterBlock) {
-  int result = init_axcl_config(portName.c_str(), kOpenArgA, kOpenArgB, kOpenArgC, kOpenArgD,
-                                parameterBlock);
-  while (result != kOpened) {
+  const auto attempt = [&] {
+    return init_axcl_config(portName.c_str(), kOpenArgA, kOpenArgB, kOpenArgC, kOpenArgD,
+                            parameterBlock);
+  };
+  for (int result = attempt(); result != kOpened; result = attempt()) {
     platform::sleepMilliseconds(kOpenRetryMs);
     if (platform::stopRequested()) return false;
     if (get_axcl_state() == kStateOpenGivenUp) break;
-    result = init_axcl_config(portName.c_str(), kOpenArgA, kOpenArgB, kOpenArgC, kOpenArgD,
-                              parameterBlock);
   }
   return true;
 }
