@@ -31,6 +31,27 @@ void sleepMilliseconds(unsigned milliseconds);
 // Seconds on a clock that never jumps, for time stamps and pacing.
 double monotonicSeconds();
 
+// A file opened for reading only if it is a readable regular file, so that a folder, a FIFO or
+// a device named like one never blocks or floods the reader. Closed when it goes.
+class InputFile {
+ public:
+  explicit InputFile(const std::string& path);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  bool good() const { return handle_ != kNoFile; }
+  // Why the file cannot be read ("is a folder", "is not a regular file", the system's reason).
+  const std::string& error() const { return error_; }
+  // Up to `capacity` bytes into `buffer`; 0 at the end of the file or when a read fails.
+  std::size_t read(char* buffer, std::size_t capacity);
+
+ private:
+  static constexpr std::intptr_t kNoFile = -1;
+  std::intptr_t handle_ = kNoFile;
+  std::string error_;
+};
+
 // The profile (INI) lookup Windows does, at most `capacity - 1` characters of the value.
 constexpr std::size_t kProfileValueCapacity = 256;
 std::string readProfileString(const char* section, const char* key, const char* fallback,

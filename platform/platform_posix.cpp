@@ -4,7 +4,9 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -89,6 +91,40 @@ double monotonicSeconds() {
   timespec now{};
   ::clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+InputFile::InputFile(const std::string& path) {
+  // Non-blocking open: a FIFO with no writer would otherwise hold the caller for ever.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    error_ = errorText(errno);
+    return;
+  }
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) {
+    error_ = errorText(errno);
+  } else if (S_ISDIR(status.st_mode)) {
+    error_ = "is a folder";
+  } else if (!S_ISREG(status.st_mode)) {
+    error_ = "is not a regular file";
+  } else {
+    handle_ = fd;
+    return;
+  }
+  ::close(fd);
+}
+
+InputFile::~InputFile() {
+  if (good()) ::close(static_cast<int>(handle_));
+}
+
+std::size_t InputFile::read(char* buffer, std::size_t capacity) {
+  if (!good()) return 0;
+  ssize_t got = -1;
+  do {
+    got = ::read(static_cast<int>(handle_), buffer, capacity);
+  } while (got < 0 && errno == EINTR);
+  return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
 std::string readProfileString(const char* section, const char* key, const char* fallback,

@@ -119,6 +119,39 @@ double monotonicSeconds() {
   return static_cast<double>(now.QuadPart) / ticksPerSecond;
 }
 
+InputFile::InputFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    error_ = "is a folder";
+    return;
+  }
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error_ = errorText(static_cast<int>(GetLastError()));
+    return;
+  }
+  // Pipes, consoles and devices can block or never end.
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    error_ = "is not a regular file";
+    CloseHandle(file);
+    return;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+}
+
+InputFile::~InputFile() {
+  if (good()) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+std::size_t InputFile::read(char* buffer, std::size_t capacity) {
+  if (!good()) return 0;
+  DWORD got = 0;
+  const DWORD want = capacity > MAXDWORD ? MAXDWORD : static_cast<DWORD>(capacity);
+  if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, want, &got, nullptr)) return 0;
+  return got;
+}
+
 std::string readProfileString(const char* section, const char* key, const char* fallback,
                               const char* fileName) {
   char value[kProfileValueCapacity] = {};
