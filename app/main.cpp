@@ -5,7 +5,7 @@
 #error "the build defines BRENIK_SIDE_RIGHT as 0 (left receiver) or 1 (right receiver)"
 #endif
 
-int main() {
+int main(int argc, char** argv) {
   constexpr motion::Side kSide = BRENIK_SIDE_RIGHT ? motion::Side::Right : motion::Side::Left;
-  return app::runReceiver(app::profileFor(kSide));
+  return app::runReceiver(app::profileFor(kSide), argc, argv);
 }

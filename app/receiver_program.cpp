@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/command_line.h"
 #include "app/settings.h"
 #include "controller/axclcom.h"
 #include "motion/planner.h"
@@ -36,50 +37,89 @@ class ControllerCommands final : public motion::ActuatorCommands {
   void moveAbs(std::int32_t position) override { move_abs(kAxis, position); }
 };
 
+// Writes one line for the person at the console: what is wrong and what to do.
+void say(const SideProfile& profile, const std::string& line) {
+  std::fprintf(stderr, "%s: %s\n", profile.programName, line.c_str());
+  std::fflush(stderr);
+}
+
+// After this long without opening, the person at the console is told it is still trying.
+constexpr double kSlowOpenSeconds = 2.0;
+
 // Retries the open every few milliseconds until it succeeds, the controller gives up (state 2)
-// or a stop is requested. True unless stopped.
-bool openController(const std::string& portName, unsigned char* parameterBlock) {
+// or a stop is requested. True unless stopped; `slow` tells whether the wait was reported.
+bool openController(const SideProfile& profile, const std::string& portName,
+                    unsigned char* parameterBlock, bool& slow) {
   const auto attempt = [&] {
     return init_axcl_config(portName.c_str(), kOpenArgA, kOpenArgB, kOpenArgC, kOpenArgD,
                             parameterBlock);
   };
+  const double start = platform::monotonicSeconds();
+  slow = false;
   for (int result = attempt(); result != kOpened; result = attempt()) {
     platform::sleepMilliseconds(kOpenRetryMs);
     if (platform::stopRequested()) return false;
     if (get_axcl_state() == kStateOpenGivenUp) break;
+    if (!slow && platform::monotonicSeconds() - start >= kSlowOpenSeconds) {
+      say(profile, "still trying to open the controller on " + portName +
+                       "; check that it is connected and switched on (Ctrl+C stops)");
+      slow = true;
+    }
   }
   return true;
 }
 
 }  // namespace
 
-int runReceiver(const SideProfile& profile) {
+int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
+  const CommandLine commandLine = parseCommandLine(argc, argv);
+  switch (commandLine.action) {
+    case CommandLine::Action::Help:
+      std::fputs(usageText(profile).c_str(), stdout);
+      return kExitStopped;
+    case CommandLine::Action::Version:
+      std::fputs(versionText(profile).c_str(), stdout);
+      return kExitStopped;
+    case CommandLine::Action::Refuse:
+      std::fprintf(stderr, "%s: unknown argument '%s'; it takes none\n\n%s", profile.programName,
+                   commandLine.refused.c_str(), usageText(profile).c_str());
+      return kExitBadArguments;
+    case CommandLine::Action::Run:
+      break;
+  }
+
+  // In place before anything that can take time, so that every stop is a clean one.
+  platform::installStopHandler();
   const Settings settings = readSettings(profile);
+
+  const net::StopCheck stop = [] { return platform::stopRequested(); };
+  const net::Report report = [&profile](const std::string& line) { say(profile, line); };
+  // A second copy of a receiver must find its port taken before it touches the controller.
+  if (!net::waitForPort(profile.udpPort, stop, report)) return kExitStopped;
 
   // Kept for the whole run: the controller library may hold on to it.
   static unsigned char parameterBlock[AXCLCOM_PARAMETER_BLOCK_SIZE];
   std::memset(parameterBlock, kParameterFill, sizeof parameterBlock);
 
-  platform::installStopHandler();
-  if (!openController(settings.portName, parameterBlock)) {
+  bool slowOpen = false;
+  if (!openController(profile, settings.portName, parameterBlock, slowOpen)) {
     close_axcl();
-    return 0;
+    return kExitStopped;
   }
-  if (get_axcl_state() != kStateReady) {
-    platform::waitForKeyOrStop();  // let the person at the console see the controller is not ready
+  const int state = get_axcl_state();
+  if (state != kStateReady) {
+    say(profile, "the controller on " + settings.portName + " is not ready (state " +
+                     std::to_string(state) + "); press Enter to close.");
+    platform::waitForKeyOrStop();
     close_axcl();
-    return 0;
+    return kExitNotReady;
   }
+  if (slowOpen) say(profile, "the controller on " + settings.portName + " is open and ready now");
 
   motion::PlannerState planner = motion::initialPlannerState(settings.limits);
   ControllerCommands commands;
   move_org(kAxis, kHomingMode);
 
-  const net::StopCheck stop = [] { return platform::stopRequested(); };
-  const net::Report report = [&profile](const std::string& line) {
-    std::fprintf(stderr, "%s: %s\n", profile.programName, line.c_str());
-    std::fflush(stderr);
-  };
   while (const std::optional<std::string> text = net::receiveText(profile.udpPort, stop, report)) {
     // A text that does not hold two angles moves nothing; the next datagram is awaited.
     if (const std::optional<net::AnglePair> angles = net::readAngles(*text, settings.reversal)) {
@@ -88,7 +128,7 @@ int runReceiver(const SideProfile& profile) {
     }
   }
   close_axcl();
-  return 0;
+  return kExitStopped;
 }
 
 }  // namespace app

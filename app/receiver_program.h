@@ -5,7 +5,8 @@
 
 namespace app {
 
-// Runs until start-up fails or a stop is requested; the process exit code.
-int runReceiver(const SideProfile& profile);
+// Answers the command line, or runs until start-up fails or a stop is requested; the process
+// exit status (app/command_line.h).
+int runReceiver(const SideProfile& profile, int argc, const char* const* argv);
 
 }  // namespace app

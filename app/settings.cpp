@@ -8,20 +8,6 @@
 namespace app {
 namespace {
 
-constexpr const char* kSection = "actuator";
-
-constexpr const char* kSpeedKey = "maxActuatorSpeed";
-constexpr const char* kSpeedDefault = "20000";
-constexpr std::int32_t kSpeedMax = 20000;
-
-constexpr const char* kAccelKey = "maxActuatorAccel";
-constexpr const char* kAccelDefault = "33";
-constexpr std::int32_t kAccelMax = 100;
-
-constexpr const char* kReversalKey = "axisReversalMode";
-constexpr const char* kReversalDefault = "1";
-constexpr std::int32_t kReversalMax = 1;
-
 bool isCSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
@@ -52,18 +38,18 @@ std::int32_t clampSetting(std::int32_t value, std::int32_t maximum) {
 }
 
 Settings readSettings(const SideProfile& profile, const char* fileName) {
-  const std::string port =
-      platform::readProfileString(kSection, profile.portKey, profile.defaultPort, fileName);
-  const std::string speed = platform::readProfileString(kSection, kSpeedKey, kSpeedDefault, fileName);
-  const std::string accel = platform::readProfileString(kSection, kAccelKey, kAccelDefault, fileName);
-  const std::string reversal =
-      platform::readProfileString(kSection, kReversalKey, kReversalDefault, fileName);
-
+  const auto read = [fileName](const char* key, const char* fallback) {
+    return platform::readProfileString(kSettingsSection, key, fallback, fileName);
+  };
+  const auto readNumber = [&read](const NumberSetting& setting) {
+    return clampSetting(parseSettingNumber(read(setting.key, setting.fallback)), setting.maximum);
+  };
+  // Read in this order: the port, the speed, the acceleration, the reversal.
   Settings settings;
-  settings.portName = port;
-  settings.limits.maxSpeed = clampSetting(parseSettingNumber(speed), kSpeedMax);
-  settings.limits.maxAcceleration = clampSetting(parseSettingNumber(accel), kAccelMax);
-  settings.reversal = clampSetting(parseSettingNumber(reversal), kReversalMax);
+  settings.portName = read(profile.portKey, profile.defaultPort);
+  settings.limits.maxSpeed = readNumber(kSpeedSetting);
+  settings.limits.maxAcceleration = readNumber(kAccelSetting);
+  settings.reversal = readNumber(kReversalSetting);
   return settings;
 }
 

@@ -10,6 +10,19 @@
 namespace app {
 
 constexpr const char* kSettingsFile = "./brenik.ini";
+constexpr const char* kSettingsSection = "actuator";
+
+// A number in the settings file: its key, the text read when it is missing, its largest value
+// (the smallest is 0).
+struct NumberSetting {
+  const char* key;
+  const char* fallback;
+  std::int32_t maximum;
+};
+
+constexpr NumberSetting kSpeedSetting{"maxActuatorSpeed", "20000", 20000};
+constexpr NumberSetting kAccelSetting{"maxActuatorAccel", "33", 100};
+constexpr NumberSetting kReversalSetting{"axisReversalMode", "1", 1};
 
 struct Settings {
   std::string portName;

@@ -232,8 +232,8 @@ bool measureTakenPortCpu(const std::vector<std::string>& command, double seconds
     const CpuSample after = sampleCpu(run.process->pid());
     const std::string said = run.process->standardError();
     std::size_t reports = 0;
-    for (std::size_t at = said.find("cannot use UDP port"); at != std::string::npos;
-         at = said.find("cannot use UDP port", at + 1)) {
+    for (std::size_t at = said.find(" is taken by another program"); at != std::string::npos;
+         at = said.find(" is taken by another program", at + 1)) {
       ++reports;
     }
     std::printf("| %s | port held by another program (%zu report on stderr) | %g s | %s |\n",

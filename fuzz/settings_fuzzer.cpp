@@ -21,6 +21,11 @@ constexpr const char* kFallback = "COM8";
 // gives l_com with the programs' own buffer, so seeds stay readable.
 constexpr std::size_t kCapacities[] = {platform::kProfileValueCapacity, 0, 1, 300};
 
+// A file made of the input again and again until it is well past the longest line kept, and
+// what reading it may hold at any time: one line at its limit plus what a string keeps spare.
+constexpr std::size_t kRepeatedBytes = 4 * platform::ProfileLookup::kLineLimit;
+constexpr std::size_t kHeldBytesLimit = 3 * platform::ProfileLookup::kLineLimit;
+
 [[noreturn]] void fail(const char* what) {
   std::fprintf(stderr, "invariant broken: %s\n", what);
   std::abort();
@@ -61,6 +66,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (platform::lookupProfileValue(contents, upperAscii(kSection), upperAscii(key), kFallback,
                                    capacity) != value) {
     fail("section or key matched differently in upper case");
+  }
+
+  // Read in pieces, as from a file, the answer is the same; a file made of the input many times
+  // over is held in bounded memory however long it grows.
+  const std::size_t pieceSize = 1 + (data[0] >> 5) * 7;
+  platform::ProfileLookup pieces(kSection, key);
+  for (std::size_t at = 0; at < contents.size(); at += pieceSize) {
+    pieces.feed(std::string_view(contents).substr(at, pieceSize));
+  }
+  if (pieces.result(kFallback, capacity) != value) fail("reading in pieces changed the value");
+  platform::ProfileLookup repeated(kSection, key);
+  for (std::size_t fed = 0; !contents.empty() && fed < kRepeatedBytes && repeated.feed(contents);
+       fed += contents.size()) {
+    if (repeated.heldBytes() > kHeldBytesLimit) fail("held memory grows with the file");
   }
 
   const std::int32_t number = app::parseSettingNumber(value);

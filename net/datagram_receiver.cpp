@@ -25,7 +25,7 @@ bool pauseUnlessStopped(unsigned ms, const StopCheck& stop) {
 
 DatagramReceiver::DatagramReceiver(std::uint16_t port) : port_(port) {
   socketsStarted_ = platform::startSockets(failure_);
-  if (socketsStarted_) socket_ = platform::openBoundUdpSocket(port_, failure_);
+  if (socketsStarted_) socket_ = platform::openBoundUdpSocket(port_, failure_, &portTaken_);
 }
 
 DatagramReceiver::~DatagramReceiver() {
@@ -56,23 +56,49 @@ std::optional<std::string> DatagramReceiver::receiveNonEmpty(const StopCheck& st
   return std::nullopt;
 }
 
-std::optional<std::string> receiveText(std::uint16_t port, const StopCheck& stop,
-                                       const Report& report) {
+namespace {
+
+// Runs `use` on a receiver bound to `port`. While the port cannot be had it says so once and
+// tries again about once a second; false, without `use`, once `stop` says so.
+template <typename Use>
+bool withBoundReceiver(std::uint16_t port, const StopCheck& stop, const Report& report, Use use) {
   bool failing = false;
   while (!stop()) {
     {
       DatagramReceiver receiver(port);
       if (receiver.bound()) {
-        if (failing) report("UDP port " + std::to_string(port) + " is free now; receiving");
-        return receiver.receiveNonEmpty(stop, report);
+        if (failing) report("UDP port " + std::to_string(port) + " is free now");
+        use(receiver);
+        return true;
       }
-      if (!failing) report("cannot use UDP port " + std::to_string(port) + ": " +
-                           receiver.failure() + "; trying again every second");
+      if (!failing) {
+        const std::string what = "UDP port " + std::to_string(port);
+        report(receiver.portTaken()
+                   ? what + " is taken by another program, perhaps another copy of this "
+                            "receiver; close it, or leave this one waiting: it tries again "
+                            "every second"
+                   : "cannot use " + what + ": " + receiver.failure() +
+                         "; trying again every second");
+      }
       failing = true;
     }
     pauseUnlessStopped(kRetryMs, stop);
   }
-  return std::nullopt;
+  return false;
+}
+
+}  // namespace
+
+std::optional<std::string> receiveText(std::uint16_t port, const StopCheck& stop,
+                                       const Report& report) {
+  std::optional<std::string> text;
+  withBoundReceiver(port, stop, report,
+                    [&](DatagramReceiver& receiver) { text = receiver.receiveNonEmpty(stop, report); });
+  return text;
+}
+
+bool waitForPort(std::uint16_t port, const StopCheck& stop, const Report& report) {
+  return withBoundReceiver(port, stop, report, [](DatagramReceiver&) {});
 }
 
 }  // namespace net

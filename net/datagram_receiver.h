@@ -29,6 +29,8 @@ class DatagramReceiver {
   bool bound() const { return socket_ != platform::kInvalidSocket; }
   // Why the socket could not be set up, when it could not.
   const std::string& failure() const { return failure_; }
+  // The socket could not be bound because another socket holds the port.
+  bool portTaken() const { return portTaken_; }
 
   // The next datagram's text (up to its first zero byte) that is not empty; nothing once
   // `stop` says so.
@@ -39,6 +41,7 @@ class DatagramReceiver {
   bool socketsStarted_ = false;
   platform::SocketHandle socket_ = platform::kInvalidSocket;
   std::string failure_;
+  bool portTaken_ = false;
   std::array<char, kReceiveSize + 1> buffer_{};  // the last byte stays 0 and ends any text
 };
 
@@ -47,5 +50,10 @@ class DatagramReceiver {
 // Returns nothing once `stop` says so.
 std::optional<std::string> receiveText(std::uint16_t port, const StopCheck& stop,
                                        const Report& report);
+
+// Binds the port and lets it go at once, waiting the way receiveText does while it cannot be
+// had: so that a program finds its port taken before it starts anything else. False once `stop`
+// says so.
+bool waitForPort(std::uint16_t port, const StopCheck& stop, const Report& report);
 
 }  // namespace net

@@ -17,8 +17,9 @@ enum class ReceiveStatus { Datagram, Timeout, Error };
 bool startSockets(std::string& error);
 void stopSockets();
 
-// An IPv4 datagram socket bound to `port` on every local address.
-SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error);
+// An IPv4 datagram socket bound to `port` on every local address. When it cannot be had,
+// `error` says why and `taken`, when given, whether another socket holds the port.
+SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* taken = nullptr);
 void closeSocket(SocketHandle socket);
 
 // Waits at most `timeoutMs` for one datagram and copies up to `capacity` bytes of it into

@@ -17,9 +17,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 
 #include "platform/profile_reader.h"
 
@@ -38,7 +35,8 @@ std::string errorText(int code) { return std::strerror(code); }
 bool startSockets(std::string&) { return true; }
 void stopSockets() {}
 
-SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error) {
+SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* taken) {
+  if (taken != nullptr) *taken = false;
   const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
   if (fd < 0) {
     error = errorText(errno);
@@ -49,6 +47,7 @@ SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error) {
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_ANY);
   if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (taken != nullptr) *taken = errno == EADDRINUSE;
     error = errorText(errno);
     ::close(fd);
     return kInvalidSocket;
@@ -129,10 +128,15 @@ std::size_t InputFile::read(char* buffer, std::size_t capacity) {
 
 std::string readProfileString(const char* section, const char* key, const char* fallback,
                               const char* fileName) {
-  std::ifstream file(fileName, std::ios::binary);
-  std::string contents;
-  if (file) contents.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return lookupProfileValue(contents, section, key, fallback, kProfileValueCapacity);
+  // Anything but a readable regular file reads as no file, as on Windows: the defaults apply.
+  InputFile file(fileName);
+  ProfileLookup lookup(section, key);
+  constexpr std::size_t kChunkBytes = 64 * 1024;
+  char chunk[kChunkBytes];
+  for (std::size_t got = file.read(chunk, sizeof chunk); got > 0 && lookup.feed({chunk, got});
+       got = file.read(chunk, sizeof chunk)) {
+  }
+  return lookup.result(fallback, kProfileValueCapacity);
 }
 
 void installStopHandler() {
@@ -140,8 +144,12 @@ void installStopHandler() {
   action.sa_handler = onStopSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no SA_RESTART: a blocking wait returns at once and sees the flag
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+  // A closed terminal or a dropped remote login (SIGHUP) and SIGQUIT are stops like the others.
+  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    ::sigaction(signalNumber, &action, nullptr);
+  }
+  // A message to a console or pipe that has gone away must not end the program unclosed.
+  ::signal(SIGPIPE, SIG_IGN);
 }
 
 bool stopRequested() { return gStopRequested.load(); }

@@ -23,6 +23,25 @@ std::atomic<bool> gStopRequested{false};
 // How long a closing console waits for the main thread to close the controller and return.
 constexpr DWORD kCloseGraceMs = 4000;
 
+// Names for the socket errors a person at the rig may meet, where the system gives no text
+// (Wine gives none for any Windows Sockets error).
+const char* socketErrorName(int code) {
+  switch (code) {
+    case WSAEADDRINUSE: return "address already in use";
+    case WSAEACCES: return "access denied";
+    case WSAENETUNREACH: return "network unreachable";
+    case WSAEHOSTUNREACH: return "host unreachable";
+    case WSAEMSGSIZE: return "message too long";
+    case WSAEADDRNOTAVAIL: return "address not available on this computer";
+    case WSAENETDOWN: return "network is down";
+    case WSAECONNRESET: return "connection reset by the other side";
+    case WSAHOST_NOT_FOUND: return "host not found";
+    case WSATRY_AGAIN: return "host name lookup failed for now; try again";
+    case WSANOTINITIALISED: return "socket library not started";
+    default: return nullptr;
+  }
+}
+
 std::string errorText(int code) {
   char text[256] = {};
   const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -33,7 +52,10 @@ std::string errorText(int code) {
                               message.back() == ' ' || message.back() == '.')) {
     message.pop_back();
   }
-  return message.empty() ? "error " + std::to_string(code) : message;
+  if (!message.empty()) return message;
+  const char* name = socketErrorName(code);
+  return (name != nullptr ? std::string(name) + " (error " : "error ") + std::to_string(code) +
+         (name != nullptr ? ")" : "");
 }
 
 BOOL WINAPI onConsoleEvent(DWORD event) {
@@ -59,7 +81,8 @@ bool startSockets(std::string& error) {
 
 void stopSockets() { WSACleanup(); }
 
-SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error) {
+SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* taken) {
+  if (taken != nullptr) *taken = false;
   const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, 0);
   if (s == INVALID_SOCKET) {
     error = errorText(WSAGetLastError());
@@ -70,7 +93,9 @@ SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error) {
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_ANY);
   if (::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    error = errorText(WSAGetLastError());
+    const int code = WSAGetLastError();
+    if (taken != nullptr) *taken = code == WSAEADDRINUSE;
+    error = errorText(code);
     closesocket(s);
     return kInvalidSocket;
   }

@@ -1,9 +1,7 @@
 // Native profile lookup: the same answers as Windows' reader for the files people write by hand.
 #include "platform/profile_reader.h"
 
-#include <cstdint>
-#include <optional>
-#include <vector>
+#include <algorithm>
 
 namespace platform {
 namespace {
@@ -47,50 +45,8 @@ void appendUtf8(std::string& out, std::uint32_t cp) {
   }
 }
 
-// Notepad's "Unicode" files are UTF-16 with a byte-order mark; the keys we read are ASCII.
-std::string decodeUtf16(std::string_view bytes, bool bigEndian) {
-  std::string out;
-  out.reserve(bytes.size() / 2);
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    auto b0 = static_cast<unsigned char>(bytes[i]);
-    auto b1 = static_cast<unsigned char>(bytes[i + 1]);
-    std::uint32_t unit = bigEndian ? (b0 << 8 | b1) : (b1 << 8 | b0);
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
-      auto c0 = static_cast<unsigned char>(bytes[i + 2]);
-      auto c1 = static_cast<unsigned char>(bytes[i + 3]);
-      std::uint32_t low = bigEndian ? (c0 << 8 | c1) : (c1 << 8 | c0);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        i += 2;
-        continue;
-      }
-    }
-    appendUtf8(out, unit);
-  }
-  return out;
-}
-
-std::string decodeText(std::string_view bytes) {
-  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") return std::string(bytes.substr(3));
-  if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") return decodeUtf16(bytes.substr(2), false);
-  if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFE\xFF") return decodeUtf16(bytes.substr(2), true);
-  return std::string(bytes);
-}
-
-// Splits at LF, CRLF and lone CR alike.
-std::vector<std::string_view> splitLines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n' || text[i] == '\r') {
-      lines.push_back(text.substr(start, i - start));
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      start = i + 1;
-    }
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
-}
+bool isHighSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool isLowSurrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 // One pair of matching quotes around the whole value is not part of it.
 std::string_view stripQuotes(std::string_view value) {
@@ -101,53 +57,158 @@ std::string_view stripQuotes(std::string_view value) {
   return value;
 }
 
-struct Entry {
-  std::string_view name;
-  std::optional<std::string_view> value;  // empty optional: a line without '='
-};
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LittleMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BigMark = "\xFE\xFF";
 
 }  // namespace
+
+ProfileLookup::ProfileLookup(std::string_view section, std::string_view key)
+    : section_(section), key_(key) {}
+
+bool ProfileLookup::feed(std::string_view bytes) {
+  if (decided_) return false;
+  if (encoding_ == Encoding::Undecided) {
+    // Notepad's "Unicode" files are UTF-16 with a byte-order mark; the keys we read are ASCII.
+    const std::size_t wanted = kUtf8Mark.size() - start_.size();
+    start_.append(bytes.substr(0, wanted));
+    bytes.remove_prefix(bytes.size() < wanted ? bytes.size() : wanted);
+    if (start_.size() < kUtf8Mark.size()) return true;  // too short to tell yet
+    std::string_view head = start_;
+    if (head == kUtf8Mark) {
+      encoding_ = Encoding::Bytes;
+      head.remove_prefix(kUtf8Mark.size());
+    } else if (head.substr(0, 2) == kUtf16LittleMark) {
+      encoding_ = Encoding::Utf16Little;
+      head.remove_prefix(2);
+    } else if (head.substr(0, 2) == kUtf16BigMark) {
+      encoding_ = Encoding::Utf16Big;
+      head.remove_prefix(2);
+    } else {
+      encoding_ = Encoding::Bytes;
+    }
+    decode(head);
+    std::string().swap(start_);
+  }
+  decode(bytes);
+  return !decided_;
+}
+
+void ProfileLookup::decode(std::string_view bytes) {
+  if (encoding_ == Encoding::Bytes) {
+    takeText(bytes);
+    return;
+  }
+  const bool big = encoding_ == Encoding::Utf16Big;
+  for (std::size_t i = 0; i < bytes.size() && !decided_; ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    if (!oddByte_) {
+      oddByte_ = byte;
+      continue;
+    }
+    const std::uint32_t first = *oddByte_;
+    oddByte_.reset();
+    takeUnit(big ? (first << 8 | byte) : (std::uint32_t{byte} << 8 | first));
+  }
+}
+
+void ProfileLookup::takeUnit(std::uint32_t unit) {
+  std::string text;
+  if (highSurrogate_) {
+    const std::uint32_t high = *highSurrogate_;
+    highSurrogate_.reset();
+    if (isLowSurrogate(unit)) {
+      appendUtf8(text, 0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
+      takeText(text);
+      return;
+    }
+    appendUtf8(text, high);  // a lone high surrogate stands for itself
+  }
+  if (isHighSurrogate(unit)) {
+    highSurrogate_ = unit;
+  } else {
+    appendUtf8(text, unit);
+  }
+  takeText(text);
+}
+
+void ProfileLookup::takeText(std::string_view text) {
+  // Lines end at LF, CRLF and lone CR alike.
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size() && !decided_; ++i) {
+    const char c = text[i];
+    if (c != '\n' && c != '\r') continue;
+    const bool secondHalfOfCrLf = c == '\n' && afterCr_ && i == start && line_.empty();
+    afterCr_ = c == '\r';
+    if (secondHalfOfCrLf) {
+      start = i + 1;
+      continue;
+    }
+    const std::string_view piece = text.substr(start, i - start);
+    line_.append(piece.substr(0, kLineLimit - std::min(kLineLimit, line_.size())));
+    endLine();
+    start = i + 1;
+  }
+  if (decided_ || start >= text.size()) return;
+  afterCr_ = false;
+  line_.append(text.substr(start).substr(0, kLineLimit - std::min(kLineLimit, line_.size())));
+}
+
+void ProfileLookup::endLine() {
+  std::string_view line = trim(line_);
+  if (!line.empty()) {
+    bool sectionLine = false;
+    if (line.front() == '[') {
+      const std::size_t close = line.rfind(']');
+      if (close != std::string_view::npos) {
+        sectionLine = true;
+        if (inWantedSection_) {
+          decided_ = true;  // only the first matching section counts
+        } else {
+          inWantedSection_ = !sectionSeen_ && equalNoCase(trim(line.substr(1, close - 1)), section_);
+          sectionSeen_ = sectionSeen_ || inWantedSection_;
+        }
+      }
+    }
+    if (!sectionLine && inWantedSection_) {
+      const std::size_t eq = line.find('=');
+      const std::string_view name = eq == std::string_view::npos ? line : trim(line.substr(0, eq));
+      if (equalNoCase(name, key_)) {
+        // The first line naming the key decides, even one without '=' (which gives the fallback).
+        if (eq != std::string_view::npos) found_ = std::string(stripQuotes(trim(line.substr(eq + 1))));
+        decided_ = true;
+      }
+    }
+  }
+  line_.clear();
+}
+
+std::string ProfileLookup::result(std::string_view fallback, std::size_t capacity) {
+  if (!decided_) {
+    if (encoding_ == Encoding::Undecided) {
+      encoding_ = Encoding::Bytes;
+      takeText(start_);
+    }
+    if (highSurrogate_) {
+      std::string text;
+      appendUtf8(text, *highSurrogate_);
+      highSurrogate_.reset();
+      takeText(text);
+    }
+    if (!decided_ && !line_.empty()) endLine();
+  }
+  std::string value = found_ ? *found_ : std::string(fallback);
+  const std::size_t limit = capacity == 0 ? 0 : capacity - 1;
+  if (value.size() > limit) value.resize(limit);
+  return value;
+}
 
 std::string lookupProfileValue(std::string_view fileContents, std::string_view section,
                                std::string_view key, std::string_view fallback,
                                std::size_t capacity) {
-  const std::string text = decodeText(fileContents);
-  std::optional<std::string_view> found;
-  bool inWantedSection = false;
-  bool sectionSeen = false;
-
-  for (std::string_view line : splitLines(text)) {
-    line = trim(line);
-    if (line.empty()) continue;
-    if (line.front() == '[') {
-      const std::size_t close = line.rfind(']');
-      if (close != std::string_view::npos) {
-        if (inWantedSection) break;  // only the first matching section counts
-        inWantedSection = !sectionSeen && equalNoCase(trim(line.substr(1, close - 1)), section);
-        sectionSeen = sectionSeen || inWantedSection;
-        continue;
-      }
-    }
-    if (!inWantedSection) continue;
-    Entry entry;
-    const std::size_t eq = line.find('=');
-    if (eq == std::string_view::npos) {
-      entry.name = line;
-    } else {
-      entry.name = trim(line.substr(0, eq));
-      entry.value = trim(line.substr(eq + 1));
-    }
-    if (equalNoCase(entry.name, key)) {
-      // The first line naming the key decides, even one without '=' (which gives the fallback).
-      found = entry.value;
-      break;
-    }
-  }
-
-  std::string_view result = found ? stripQuotes(*found) : fallback;
-  const std::size_t limit = capacity == 0 ? 0 : capacity - 1;
-  if (result.size() > limit) result = result.substr(0, limit);
-  return std::string(result);
+  ProfileLookup lookup(section, key);
+  lookup.feed(fileContents);
+  return lookup.result(fallback, capacity);
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -39,9 +40,12 @@ struct ReceiverRun {
   std::string trace = dir.file("trace.txt");
   std::unique_ptr<ReceiverProcess> process;
 
+  // `makeSettings`, when given, makes the settings file in place of writing `settings`.
   ReceiverRun(Side side, std::vector<std::pair<std::string, std::string>> environment = {},
-      const std::string& settings = "", bool keepStdinOpen = false) {
+      const std::string& settings = "", bool keepStdinOpen = false,
+      void (*makeSettings)(const std::string& path) = nullptr) {
     if (!settings.empty()) dir.write("brenik.ini", settings);
+    if (makeSettings != nullptr) makeSettings(dir.file("brenik.ini"));
     environment.emplace_back("AXCLCOM_TRACE", trace);
     process = std::make_unique<ReceiverProcess>(
         ReceiverProcess::Options{receiverCommand(side), dir.path(), environment, keepStdinOpen});
@@ -49,18 +53,21 @@ struct ReceiverRun {
 
   std::vector<std::string> calls() const { return traceCalls(trace); }
 
-  // Stops the receiver with `signalNumber` and expects one close_axcl and exit code 0 in time.
-  void expectCleanStop(int signalNumber = SIGINT) {
+  // Stops the receiver with `signalNumber` and expects exit `status` in time, the controller
+  // closed once as its last call if it was ever opened.
+  void expectCleanStop(int signalNumber = SIGINT, int status = 0) {
+    const bool opened = !calls().empty();
     const auto start = std::chrono::steady_clock::now();
     process->signal(signalNumber);
     const std::optional<int> code = process->waitExit(10s);
     const auto took = std::chrono::steady_clock::now() - start;
     ASSERT_TRUE(code.has_value()) << "still running after the stop signal";
-    EXPECT_EQ(*code, 0);
+    EXPECT_EQ(*code, status);
     EXPECT_LE(took, stopAllowance());
-    EXPECT_EQ(countCalls(trace, "close_axcl"), 1u);
-    ASSERT_FALSE(calls().empty());
-    EXPECT_EQ(calls().back(), "close_axcl");
+    EXPECT_EQ(countCalls(trace, "close_axcl"), opened ? 1u : 0u);
+    if (opened) {
+      EXPECT_EQ(calls().back(), "close_axcl");
+    }
   }
 };
 
@@ -109,14 +116,6 @@ TEST_P(ProgramTest, WithoutSettingsOpensDefaultPortHomesAndStopsCleanly) {
   EXPECT_EQ(run.calls(), (std::vector<std::string>{openCall(defaultPort(GetParam()), 1),
                                                    "get_axcl_state -> 4", "move_org 0 7"}));
   run.expectCleanStop(SIGINT);
-}
-
-TEST_P(ProgramTest, SigtermStopsCleanlyToo) {
-  // The emulator ends a program on SIGTERM without telling it, as Windows would on a kill.
-  if (launchedThroughEmulator()) GTEST_SKIP() << "SIGTERM is not a console event on Windows";
-  ReceiverRun run(GetParam());
-  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
-  run.expectCleanStop(SIGTERM);
 }
 
 TEST_P(ProgramTest, SettingsChooseThePortAndTheOtherSidesKeyIsIgnored) {
@@ -175,55 +174,56 @@ TEST_P(ProgramTest, KnownRollGivesTheKnownCommands) {
   run.expectCleanStop();
 }
 
-TEST_P(ProgramTest, TakenPortIsReportedOnceCostsNoCpuAndIsPickedUpWhenFree) {
+// Holds a receiver's UDP port the way another program, or another copy, would.
+class PortHolder {
+ public:
+  explicit PortHolder(std::uint16_t port) : fd_(::socket(AF_INET, SOCK_DGRAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    bound_ = ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~PortHolder() { release(); }
+  bool bound() const { return bound_; }
+  void release() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+  bool bound_ = false;
+};
+
+std::size_t lineCount(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+TEST_P(ProgramTest, TakenPortIsReportedOnceTouchesNoControllerAndIsPickedUpWhenFree) {
   const std::uint16_t port = receiverPort(GetParam());
-  const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
-  ASSERT_EQ(::bind(holder, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  PortHolder holder(port);
+  ASSERT_TRUE(holder.bound());
 
   ReceiverRun run(GetParam());
-  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
   ASSERT_TRUE(waitFor([&] { return !run.process->standardError().empty(); }, 10s));
-  const auto cpuTicks = [&] {
-    std::ifstream stat("/proc/" + std::to_string(run.process->pid()) + "/stat");
-    std::string field;
-    unsigned long long ticks = 0;
-    for (int i = 1; i <= 15 && stat >> field; ++i) {
-      if (i == 14 || i == 15) ticks += std::stoull(field);  // utime and stime
-    }
-    return ticks;
-  };
-  const unsigned long long before = cpuTicks();
+  const unsigned long long before = cpuTicks(run.process->pid());
   std::this_thread::sleep_for(2s);
-  EXPECT_LE(cpuTicks() - before, 5u) << "CPU used while waiting for the port";  // of 200 ticks
+  EXPECT_LE(cpuTicks(run.process->pid()) - before, 5u) << "CPU used while waiting for the port";
+  EXPECT_TRUE(run.calls().empty()) << "the controller was touched while the port was taken";
 
   const std::string said = run.process->standardError();
-  EXPECT_NE(said.find(std::to_string(port)), std::string::npos) << said;
-  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  EXPECT_NE(said.find("UDP port " + std::to_string(port) + " is taken by another program"),
+            std::string::npos) << said;
+  EXPECT_EQ(lineCount(said), 1u) << said;
 
-  ::close(holder);
+  holder.release();
+  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
+  EXPECT_EQ(run.calls(), (std::vector<std::string>{openCall(defaultPort(GetParam()), 1),
+                                                   "get_axcl_state -> 4", "move_org 0 7"}));
   DatagramSender sender(port);
   ASSERT_TRUE(sender.send("0,-10"));
   ASSERT_TRUE(waitForCalls(run.trace, "move_abs", 1));
-  const std::string saidLater = run.process->standardError();
-  EXPECT_EQ(std::count(saidLater.begin(), saidLater.end(), '\n'), 2) << saidLater;
+  EXPECT_EQ(lineCount(run.process->standardError()), 2u) << run.process->standardError();
   run.expectCleanStop();
-}
-
-TEST_P(ProgramTest, StopWorksWhileThePortIsTaken) {
-  const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(receiverPort(GetParam()));
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
-  ASSERT_EQ(::bind(holder, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-  ReceiverRun run(GetParam());
-  ASSERT_TRUE(waitFor([&] { return !run.process->standardError().empty(); }, 10s));
-  run.expectCleanStop();
-  ::close(holder);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSides, ProgramTest, ::testing::Values(Side::Left, Side::Right), sideName);
@@ -249,15 +249,19 @@ TEST_P(StartupTest, FollowsTheRoad) {
     run.expectCleanStop();
     return;
   }
-  // The failure road waits for a key before it closes the controller.
+  // The failure road says why, waits for a key, closes the controller and fails.
   ASSERT_TRUE(waitFor([&] { return run.calls().size() >= road.expectedStart.size(); }, 10s));
   std::this_thread::sleep_for(300ms);
   EXPECT_TRUE(run.process->running());
   EXPECT_EQ(run.calls(), road.expectedStart);
+  const std::string& lastState = road.expectedStart.back();
+  EXPECT_EQ(run.process->standardError(),
+            "L_BrenikReceiver: the controller on COM8 is not ready (state " +
+                lastState.substr(lastState.rfind(' ') + 1) + "); press Enter to close.\n");
   run.process->writeStdin("\n");
   const std::optional<int> code = run.process->waitExit(10s);
   ASSERT_TRUE(code.has_value());
-  EXPECT_EQ(*code, 0);
+  EXPECT_EQ(*code, 1);
   std::vector<std::string> expected = road.expectedStart;
   expected.push_back("close_axcl");
   EXPECT_EQ(run.calls(), expected);
@@ -283,35 +287,163 @@ INSTANTIATE_TEST_SUITE_P(
         StartupRoad{"OpensButNotReady", "1", "3", {kOpened, "get_axcl_state -> 3"}, false}),
     [](const ::testing::TestParamInfo<StartupRoad>& road) { return road.param.name; });
 
-TEST(StartupFailure, InterruptWhileWaitingForAKeyStillClosesTheController) {
-  ReceiverRun run(Side::Right, {{"AXCLCOM_STATE", "3"}}, "", /*keepStdinOpen=*/true);
-  ASSERT_TRUE(waitFor([&] { return run.calls().size() >= 2; }, 10s));
-  std::this_thread::sleep_for(200ms);
+TEST(StartupRetry, PausesFiveMillisecondsBetweenAttemptsAndSaysOnceWhenSlow) {
+  // About three seconds of failed opens, then the controller opens after all.
+  std::string opens;
+  for (int i = 0; i < 600; ++i) opens += "0,";
+  ReceiverRun run(Side::Right, {{"AXCLCOM_INIT", opens + "1"}});
+  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1, 20s));
+  EXPECT_EQ(run.process->standardError(),
+            "R_BrenikReceiver: still trying to open the controller on COM9; check that it is "
+            "connected and switched on (Ctrl+C stops)\n"
+            "R_BrenikReceiver: the controller on COM9 is open and ready now\n");
   run.expectCleanStop();
-  EXPECT_EQ(run.calls(), (std::vector<std::string>{openCall("COM9", 1), "get_axcl_state -> 3",
-                                                   "close_axcl"}));
-}
-
-TEST(StartupRetry, PausesFiveMillisecondsBetweenAttemptsAndStopsCleanly) {
-  // Neither opens nor gives up: the program retries until it is stopped.
-  ReceiverRun run(Side::Right, {{"AXCLCOM_INIT", "0"}, {"AXCLCOM_STATE", "3"}});
-  ASSERT_TRUE(waitForCalls(run.trace, "init_axcl_config", 20));
-  run.expectCleanStop();
-  const std::vector<TraceLine> lines = readTrace(run.trace);
   double previousOpen = -1;
-  int opens = 0;
-  for (const TraceLine& line : lines) {
+  int opensSeen = 0;
+  for (const TraceLine& line : readTrace(run.trace)) {
     if (line.operation != "init_axcl_config") continue;
     EXPECT_EQ(line.arguments.front(), "COM9");
     if (previousOpen >= 0) {
       EXPECT_GE(line.time - previousOpen, 0.005);
     }
     previousOpen = line.time;
-    ++opens;
+    ++opensSeen;
   }
-  EXPECT_GE(opens, 20);
-  EXPECT_EQ(countCalls(run.trace, "move_org"), 0u);
+  EXPECT_EQ(opensSeen, 601);
 }
+
+// A stop in every phase of a run, by every signal that means one: the controller closed once if
+// it was opened, and the exit status of that phase.
+enum class Phase { WaitingForPort, Opening, NotReady, Running };
+
+using StopCase = std::tuple<Phase, int>;  // the phase and the signal
+
+class StopTest : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(StopTest, ClosesTheControllerOnceAndExitsAsDocumented) {
+  const auto [phase, signalNumber] = GetParam();
+  // Wine turns only SIGINT into a console event; the others end a Windows program unasked.
+  if (launchedThroughEmulator() && signalNumber != SIGINT) GTEST_SKIP() << "not a console event";
+  PortHolder holder(receiverPort(Side::Left));
+  if (phase != Phase::WaitingForPort) holder.release();
+  std::vector<std::pair<std::string, std::string>> environment;
+  if (phase == Phase::Opening) environment = {{"AXCLCOM_INIT", "0"}, {"AXCLCOM_STATE", "3"}};
+  if (phase == Phase::NotReady) environment = {{"AXCLCOM_STATE", "3"}};
+  ReceiverRun run(Side::Left, environment, "", /*keepStdinOpen=*/true);
+  switch (phase) {
+    case Phase::WaitingForPort:
+    case Phase::NotReady:
+      ASSERT_TRUE(waitFor([&] { return !run.process->standardError().empty(); }, 10s));
+      break;
+    case Phase::Opening:
+      ASSERT_TRUE(waitForCalls(run.trace, "init_axcl_config", 3));
+      break;
+    case Phase::Running:
+      ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
+      break;
+  }
+  std::this_thread::sleep_for(100ms);
+  run.expectCleanStop(signalNumber, phase == Phase::NotReady ? 1 : 0);
+  EXPECT_EQ(run.calls().empty(), phase == Phase::WaitingForPort);
+}
+
+std::string stopCaseName(const ::testing::TestParamInfo<StopCase>& info) {
+  static const char* const phases[] = {"WaitingForPort", "Opening", "NotReady", "Running"};
+  return std::string(phases[static_cast<int>(std::get<0>(info.param))]) + "_SIG" +
+         sigabbrev_np(std::get<1>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryPhase, StopTest,
+    ::testing::Combine(::testing::Values(Phase::WaitingForPort, Phase::Opening, Phase::NotReady,
+                                         Phase::Running),
+                       ::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT)),
+    stopCaseName);
+
+// Arguments are answered before anything else: no settings read, no controller call, no port.
+struct ArgumentCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  int status;
+  bool onStandardOutput;  // or standard error
+  std::string begins;
+};
+
+class ArgumentTest : public ::testing::TestWithParam<ArgumentCase> {};
+
+TEST_P(ArgumentTest, AnswersWithoutTouchingTheController) {
+  const ArgumentCase& argument = GetParam();
+  ScratchDir dir;
+  std::vector<std::string> command = receiverCommand(Side::Right);
+  command.insert(command.end(), argument.arguments.begin(), argument.arguments.end());
+  PortHolder holder(receiverPort(Side::Right));  // a receiver that ran would wait for it
+  ReceiverProcess process({command, dir.path(), {{"AXCLCOM_TRACE", dir.file("trace.txt")}}});
+  const std::optional<int> code = process.waitExit(10s);
+  ASSERT_TRUE(code.has_value()) << "still running: it did not answer the arguments";
+  EXPECT_EQ(*code, argument.status);
+  const std::string said = argument.onStandardOutput ? process.standardOutput() : process.standardError();
+  const std::string other = argument.onStandardOutput ? process.standardError() : process.standardOutput();
+  EXPECT_EQ(said.substr(0, argument.begins.size()), argument.begins) << said;
+  EXPECT_EQ(other, "");
+  EXPECT_TRUE(traceCalls(dir.file("trace.txt")).empty());
+}
+
+const std::string kUsage = "Usage: R_BrenikReceiver [--help | --version]";
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, ArgumentTest,
+    ::testing::Values(ArgumentCase{"Help", {"--help"}, 0, true, kUsage},
+                      ArgumentCase{"ShortHelp", {"-h"}, 0, true, kUsage},
+                      ArgumentCase{"WindowsHelp", {"/?"}, 0, true, kUsage},
+                      ArgumentCase{"Version", {"--version"}, 0, true, "R_BrenikReceiver 1.0.0\n"},
+                      ArgumentCase{"Unknown", {"--port", "5"}, 2, false,
+                                   "R_BrenikReceiver: unknown argument '--port'; it takes none\n\n" +
+                                       kUsage},
+                      ArgumentCase{"HelpThenUnknown", {"--help", "x"}, 2, false,
+                                   "R_BrenikReceiver: unknown argument 'x'"}),
+    [](const ::testing::TestParamInfo<ArgumentCase>& c) { return c.param.name; });
+
+// A settings file that is not a readable regular file reads as none, at once and in bounded
+// memory; a very large one is read through to its values.
+struct SettingsFileCase {
+  const char* name;
+  void (*make)(const std::string& path);
+  std::string port;   // the port opened
+  bool onWindowsToo;  // the case exists for a Windows program
+};
+
+class SettingsFileTest : public ::testing::TestWithParam<SettingsFileCase> {};
+
+TEST_P(SettingsFileTest, StartsQuicklyInBoundedMemoryAndStopsCleanly) {
+  const SettingsFileCase& file = GetParam();
+  if (launchedThroughEmulator() && !file.onWindowsToo) GTEST_SKIP() << "no such file on Windows";
+  const auto started = std::chrono::steady_clock::now();
+  ReceiverRun run(Side::Left, {}, "", false, file.make);
+  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1, 20s));
+  EXPECT_LE(std::chrono::steady_clock::now() - started, launchedThroughEmulator() ? 5s : 2s);
+  EXPECT_EQ(run.calls().front(), openCall(file.port, 1));
+  if (!launchedThroughEmulator()) {
+    EXPECT_LE(statusKb(run.process->pid(), "VmHWM").value_or(0), 64 * 1024) << "kB at most";
+  }
+  run.expectCleanStop();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Unusual, SettingsFileTest,
+    ::testing::Values(
+        SettingsFileCase{"Folder", [](const std::string& path) { ::mkdir(path.c_str(), 0755); },
+                         "COM8", true},
+        SettingsFileCase{"Fifo", [](const std::string& path) { ::mkfifo(path.c_str(), 0644); },
+                         "COM8", false},
+        SettingsFileCase{"Device", [](const std::string& path) { ::symlink("/dev/zero", path.c_str()); },
+                         "COM8", false},
+        SettingsFileCase{"FiftyMegabytesOfBlankLines",
+                         [](const std::string& path) {
+                           std::ofstream(path, std::ios::binary)
+                               << std::string(50 << 20, '\n') << "[actuator]\nl_com=COM5\n";
+                         },
+                         "COM5", true}),
+    [](const ::testing::TestParamInfo<SettingsFileCase>& c) { return c.param.name; });
 
 // Every test here binds or sends to the receivers' fixed ports.
 class PortsEnvironment : public ::testing::Environment {

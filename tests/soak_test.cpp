@@ -67,15 +67,6 @@ bool parseOptions(int argc, char** argv, Options& options) {
   return argc % 2 == 1 && options.datagrams > 0 && options.seconds > 0 && options.seconds <= 110;
 }
 
-// Resident memory of a process in kB, from /proc/<pid>/status.
-std::optional<long> residentKb(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
-  }
-  return std::nullopt;
-}
-
 // One datagram of the stream: a mix of what a motion source sends and what it should not.
 class Stream {
  public:
@@ -224,7 +215,7 @@ int main(int argc, char** argv) {
     if (due > std::chrono::steady_clock::now()) std::this_thread::sleep_until(due);
     sender.sendNow(stream.next());
     if (i % 1000 == 0 || i == warmUpAt) {
-      const std::optional<long> kb = residentKb(receiver.pid());
+      const std::optional<long> kb = statusKb(receiver.pid(), "VmRSS");
       if (!kb || !receiver.running()) return fail("the receiver went down during the stream");
       if (i == warmUpAt) warmUpKb = *kb;
       if (*kb > peakKb) peakKb = *kb;
@@ -234,7 +225,7 @@ int main(int argc, char** argv) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::this_thread::sleep_for(kSettle);
   if (!receiver.running()) return fail("the receiver went down after the stream");
-  const std::optional<long> endKb = residentKb(receiver.pid());
+  const std::optional<long> endKb = statusKb(receiver.pid(), "VmRSS");
   if (!endKb) return fail("no resident memory figure at the end");
 
   std::streamoff offset = 0;

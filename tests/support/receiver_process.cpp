@@ -1,6 +1,8 @@
 // POSIX implementation of the receiver test harness.
 #include "support/receiver_process.h"
 
+#include "support/text_file.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -116,8 +118,11 @@ bool launchedThroughEmulator() { return !environmentOr("BRENIK_LAUNCHER", "").em
 ReceiverProcess::ReceiverProcess(Options options) {
   char stderrName[] = "/tmp/brenik-stderr-XXXXXX";
   const int stderrFd = ::mkstemp(stderrName);
-  if (stderrFd < 0) throw std::runtime_error("cannot make a file for standard error");
+  char stdoutName[] = "/tmp/brenik-stdout-XXXXXX";
+  const int stdoutFd = ::mkstemp(stdoutName);
+  if (stderrFd < 0 || stdoutFd < 0) throw std::runtime_error("cannot make files for the output");
   stderrPath_ = stderrName;
+  stdoutPath_ = stdoutName;
 
   int stdinPipe[2] = {-1, -1};
   if (options.keepStdinOpen && ::pipe(stdinPipe) != 0) throw std::runtime_error("pipe failed");
@@ -136,16 +141,17 @@ ReceiverProcess::ReceiverProcess(Options options) {
     for (const auto& [name, value] : options.environment) ::setenv(name.c_str(), value.c_str(), 1);
     const int in = options.keepStdinOpen ? stdinPipe[0] : ::open("/dev/null", O_RDONLY);
     ::dup2(in, STDIN_FILENO);
+    ::dup2(stdoutFd, STDOUT_FILENO);
     ::dup2(stderrFd, STDERR_FILENO);
     // Nothing of the test's own (sockets holding a port, pipes) may live on in the program.
     for (int fd = STDERR_FILENO + 1; fd < kMaxInheritedFd; ++fd) ::close(fd);
     // Signals the test runner ignores must reach the program as they would from a console.
-    ::signal(SIGINT, SIG_DFL);
-    ::signal(SIGTERM, SIG_DFL);
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::signal(signalNumber, SIG_DFL);
     ::execvp(argv[0], argv.data());
     ::_exit(127);
   }
   ::close(stderrFd);
+  ::close(stdoutFd);
   if (options.keepStdinOpen) {
     ::close(stdinPipe[0]);
     stdinFd_ = stdinPipe[1];
@@ -160,6 +166,7 @@ ReceiverProcess::~ReceiverProcess() {
   }
   if (stdinFd_ >= 0) ::close(stdinFd_);
   ::unlink(stderrPath_.c_str());
+  ::unlink(stdoutPath_.c_str());
 }
 
 bool ReceiverProcess::running() {
@@ -186,12 +193,8 @@ std::optional<int> ReceiverProcess::waitExit(std::chrono::milliseconds timeout) 
   return exitCode_;
 }
 
-std::string ReceiverProcess::standardError() {
-  std::ifstream file(stderrPath_);
-  std::stringstream contents;
-  contents << file.rdbuf();
-  return contents.str();
-}
+std::string ReceiverProcess::standardError() { return readFile(stderrPath_); }
+std::string ReceiverProcess::standardOutput() { return readFile(stdoutPath_); }
 
 ReceiverPortsLock::ReceiverPortsLock(std::chrono::seconds timeout) {
   fd_ = ::open("/tmp/brenik-receiver-ports.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
@@ -202,6 +205,24 @@ ReceiverPortsLock::ReceiverPortsLock(std::chrono::seconds timeout) {
 }
 
 ReceiverPortsLock::~ReceiverPortsLock() { ::close(fd_); }
+
+std::optional<long> statusKb(pid_t pid, const std::string& field) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind(field + ":", 0) == 0) return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
+  }
+  return std::nullopt;
+}
+
+unsigned long long cpuTicks(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string field;
+  unsigned long long ticks = 0;
+  for (int i = 1; i <= 15 && stat >> field; ++i) {
+    if (i == 14 || i == 15) ticks += std::stoull(field);  // utime and stime
+  }
+  return ticks;
+}
 
 std::optional<BoundSocket> findBoundUdpSocket(std::uint16_t port) {
   std::ifstream table("/proc/net/udp");

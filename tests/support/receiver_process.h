@@ -74,13 +74,15 @@ class ReceiverProcess {
   void writeStdin(const std::string& text);
   // The exit code once the program has ended, or nothing if it still runs after `timeout`.
   std::optional<int> waitExit(std::chrono::milliseconds timeout);
-  // What the program wrote on standard error so far.
+  // What the program wrote on standard error and standard output so far.
   std::string standardError();
+  std::string standardOutput();
 
  private:
   pid_t pid_ = -1;
   int stdinFd_ = -1;
   std::string stderrPath_;
+  std::string stdoutPath_;
   std::optional<int> exitCode_;
 };
 
@@ -111,6 +113,10 @@ struct BoundSocket {
   unsigned long unreadBytes;
 };
 std::optional<BoundSocket> findBoundUdpSocket(std::uint16_t port);
+
+// A field of /proc/<pid>/status in kB ("VmRSS", "VmHWM"), and the CPU ticks the process used.
+std::optional<long> statusKb(pid_t pid, const std::string& field);
+unsigned long long cpuTicks(pid_t pid);
 
 // Holds a lock file that every test using the receivers' fixed UDP ports takes, so that test
 // programs started by anyone on this machine never bind them at the same time.

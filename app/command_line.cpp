@@ -1,0 +1,76 @@
+// The receivers' usage text and the reading of their few arguments.
+#include "app/command_line.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "app/settings.h"
+
+#ifndef BRENIK_VERSION
+#error "the build defines BRENIK_VERSION"
+#endif
+
+namespace app {
+
+CommandLine parseCommandLine(int argc, const char* const* argv) {
+  CommandLine line;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "-h" || argument == "--help" || argument == "/?") {
+      line.action = CommandLine::Action::Help;
+    } else if (argument == "--version") {
+      line.action = CommandLine::Action::Version;
+    } else {
+      return CommandLine{CommandLine::Action::Refuse, std::string(argument)};
+    }
+  }
+  return line;
+}
+
+namespace {
+
+std::string settingLine(const std::string& assignment, const std::string& meaning) {
+  constexpr std::size_t kColumn = 25;
+  return "  " + assignment + std::string(kColumn - std::min(kColumn - 1, assignment.size()), ' ') +
+         meaning + "\n";
+}
+
+std::string numberLine(const NumberSetting& setting, const std::string& meaning) {
+  return settingLine(std::string(setting.key) + "=" + setting.fallback,
+                     meaning + " (0.." + std::to_string(setting.maximum) + ")");
+}
+
+}  // namespace
+
+std::string usageText(const SideProfile& profile) {
+  const std::string name = profile.programName;
+  const bool left = profile.side == motion::Side::Left;
+  return "Usage: " + name + " [--help | --version]\n"
+         "\n"
+         "Drives the " + (left ? "left" : "right") + " actuator of the motion seat. It listens for "
+         "angle datagrams\n(\"pitch,roll\" in degrees) on UDP port " + std::to_string(profile.udpPort) +
+         " and sends each one's move to the controller\non the serial port named by the setting " +
+         profile.portKey + ". It needs no arguments.\n"
+         "\n"
+         "Settings: " + kSettingsFile + " in the folder it is started from, section [" +
+         kSettingsSection + "]:\n" +
+         settingLine(std::string(profile.portKey) + "=" + profile.defaultPort,
+                     "serial port of this side's controller") +
+         numberLine(kSpeedSetting, "full-scale speed") +
+         numberLine(kAccelSetting, "full-scale acceleration") +
+         numberLine(kReversalSetting, "1 negates both received angles, 0 uses them as sent") +
+         "A missing file or key means the value shown.\n"
+         "\n"
+         "Stop it with Ctrl+C (or by closing its window); it closes the controller first.\n"
+         "\n"
+         "Exit status: 0 stopped after running, 1 controller not ready, 2 bad arguments,\n"
+         "3 controller library (AXCLCOM) missing or unusable.\n"
+         "\n"
+         "More in the README that comes with the programs.\n";
+}
+
+std::string versionText(const SideProfile& profile) {
+  return std::string(profile.programName) + " " + BRENIK_VERSION + "\n";
+}
+
+}  // namespace app
