@@ -315,6 +315,36 @@ TEST(StrokeCalculator, SentAnglesGoThroughTheReceiversReversal) {
   EXPECT_NEAR(plain.left, 217.862, 0.0005);
 }
 
+TEST(StrokeCalculator, ADatagramTheReceiversReaderRefusesMovesNothing) {
+  bench::StrokeOptions sent;
+  sent.asSent = true;
+  // Below single precision: the reader drops the datagram rather than read 0.
+  const bench::StrokeRow row = bench::strokeRow(1e-50, 10, sent);
+  EXPECT_EQ(row.datagram, "1e-50,10");
+  EXPECT_EQ(row.dropped, "stof argument out of range");
+  const std::string single = bench::formatStrokes({row}, sent);
+  EXPECT_NE(single.find("Datagram \"1e-50,10\" -> a receiver moves nothing for it: stof "
+                        "argument out of range\n"),
+            std::string::npos)
+      << single;
+  EXPECT_EQ(single.find("L_BrenikReceiver"), std::string::npos) << single;
+
+  // In a table only the refused row says so; the others still go through the reversal.
+  bench::StrokeCommand table = strokes({"--sent", "--roll-range", "-10:1e39:1e39", "--csv"});
+  ASSERT_EQ(table.action, bench::StrokeCommand::Action::Compute) << table.error;
+  const std::vector<bench::StrokeRow> rows = bench::strokeRows(table.options);
+  const std::string csv = bench::formatStrokes(rows, table.options);
+  EXPECT_NE(csv.find(",moves_nothing_because\n0,-10,0.000,10.000,221.322,98.414,150.000,-22132,"
+                     "-9841,\n0,1e+39,,,,,,,,stof argument out of range\n"),
+            std::string::npos)
+      << csv;
+  table.options.csv = false;
+  const std::string text = bench::formatStrokes(rows, table.options);
+  EXPECT_NE(text.find("1e+39  a receiver moves nothing for it: stof argument out of range\n"),
+            std::string::npos)
+      << text;
+}
+
 TEST(StrokeArguments, RangesMakeATableOverEveryPair) {
   const bench::StrokeCommand command =
       strokes({"--pitch-range", "-20:20:10", "--roll-range=0:1:0.5", "--csv"});
@@ -335,6 +365,9 @@ TEST(StrokeArguments, ARangeCountsItsEndDespiteBinaryFractions) {
   const bench::StrokeCommand command = strokes({"--roll-range", "0:0.3:0.1"});
   ASSERT_EQ(command.action, bench::StrokeCommand::Action::Compute) << command.error;
   EXPECT_EQ(bench::strokeRows(command.options).size(), 4u);
+  // The largest table allowed: 1000 x 100 rows.
+  EXPECT_EQ(strokes({"--pitch-range", "0:999:1", "--roll-range", "0:99:1"}).action,
+            bench::StrokeCommand::Action::Compute);
 }
 
 TEST(StrokeArguments, NegativeAnglesArePlainArguments) {
@@ -361,6 +394,10 @@ TEST(StrokeArguments, RefusesWhatItCannotCompute) {
       {{"--pitch-range", "0:10:0"}, "--pitch-range"},
       {{"--roll-range", "0:10"}, "--roll-range"},
       {{"--pitch-range", "0:1000000:0.001"}, "--pitch-range"},
+      // each axis is small, their product is not
+      {{"--pitch-range", "0:1000:0.04", "--roll-range", "0:1000:0.04"}, "25001 pitch x 25001 roll"},
+      {{"--pitch-range", "0:1000:1", "--roll-range", "0:99:1"}, "1001 pitch x 100 roll"},
+      {{"--roll-range", "0:1e39:1e38"}, "beyond single precision"},
       {{"--pitch-range", "0:10:1", "3", "4"}, "not both"},
       {{"--yaw", "3", "1", "1"}, "unknown option --yaw"},
   };
