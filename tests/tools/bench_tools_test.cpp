@@ -262,6 +262,10 @@ TEST(Replay, InterpolatesFromTheFirstRowAndHoldsTheEnds) {
     EXPECT_NEAR(angles.pitch, e.pitch, 1e-12) << e.seconds;
     EXPECT_NEAR(angles.roll, e.roll, 1e-12) << e.seconds;
   }
+  // Far from zero a time stamp plus a second is the same time stamp; offsets from the first
+  // row are not.
+  replay.replay = {{1e16, 0.0, 0.0}, {1e16 + 4.0, 8.0, 0.0}};
+  EXPECT_NEAR(bench::anglesAt(replay, 1.0).pitch, 2.0, 1e-12);
 }
 
 // Targets and positions the receivers command, in mm and 0.01 mm, for the planner's angles.
