@@ -152,6 +152,9 @@ TEST(DatagramCount, OneTickPerPeriodBeforeTheEnd) {
   EXPECT_EQ(bench::datagramCount(100.0, 0.105), 11);
   EXPECT_EQ(bench::datagramCount(3.0, 1.0), 3);
   EXPECT_EQ(bench::datagramCount(1.0, 0.5), 1);
+  // A product beyond the integer range once came out negative: nothing sent, status 0.
+  EXPECT_GT(bench::datagramCount(100.0, 1e17), 0);
+  EXPECT_LE(bench::datagramCount(1e300, 1e300), bench::datagramCount(1e4, bench::kMaxDuration) + 1);
 }
 
 TEST(AngleMessage, PitchCommaRollWithThreeDecimalsAndNoNegativeZero) {
