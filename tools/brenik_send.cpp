@@ -1,7 +1,6 @@
 // brenik-send: a motion source for the bench, sending angle datagrams on a fixed schedule.
+#include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -14,6 +13,7 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitStopped = 130;
 constexpr double kProgressInterval = 0.2;  // seconds between progress lines on a terminal
+constexpr std::size_t kReadChunk = 64 * 1024;  // bytes per read of a replay file
 
 void fail(const std::string& message) { std::fprintf(stderr, "brenik-send: %s\n", message.c_str()); }
 
@@ -35,19 +35,42 @@ bool resolveTargets(const std::vector<bench::HostPort>& wanted, std::vector<Targ
   return true;
 }
 
-bool loadReplay(bench::SendOptions& options) {
-  std::ifstream file(options.replayPath, std::ios::binary);
-  if (!file) {
-    fail("cannot read replay file '" + options.replayPath + "'");
-    return false;
+// Reads and checks the replay file; 0 when it can be played, else the exit status.
+int loadReplay(bench::SendOptions& options) {
+  const std::string& path = options.replayPath;
+  platform::InputFile file(path);
+  if (!file.good()) {
+    fail("cannot read replay file '" + path + "': " + file.error());
+    return kExitFailed;
   }
-  const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  // One byte past the limit is enough to tell that the file is too large.
+  std::string text;
+  std::vector<char> chunk(kReadChunk);
+  while (text.size() <= bench::kMaxReplayBytes) {
+    const std::size_t wanted = std::min(chunk.size(), bench::kMaxReplayBytes + 1 - text.size());
+    const std::size_t got = file.read(chunk.data(), wanted);
+    if (got == 0) break;
+    text.append(chunk.data(), got);
+  }
+  if (text.size() > bench::kMaxReplayBytes) {
+    fail("replay file '" + path + "' is larger than " +
+         std::to_string(bench::kMaxReplayBytes >> 20) + " MiB; replay a shorter stretch");
+    return kExitUsage;
+  }
   std::string error;
   if (!bench::parseReplay(text, options.motion.replay, error)) {
-    fail(options.replayPath + ": " + error);
-    return false;
+    fail(path + ": " + error);
+    return kExitFailed;
   }
-  return true;
+  const double span = bench::replaySpan(options.motion);
+  if (!(span <= bench::kMaxDuration)) {
+    char why[160];
+    std::snprintf(why, sizeof why, "its rows span %g s, more than the %g s (seven days) a run "
+                  "may last; replay a shorter stretch", span, bench::kMaxDuration);
+    fail(path + ": " + why);
+    return kExitUsage;
+  }
+  return 0;
 }
 
 void showProgress(long long sent, long long total, double elapsed, double duration, bool last) {
@@ -77,7 +100,9 @@ bool sendTick(platform::SocketHandle socket, const std::vector<Target>& targets,
 }
 
 int run(bench::SendOptions& options) {
-  if (options.motion.kind == bench::Motion::Kind::Replay && !loadReplay(options)) return kExitFailed;
+  if (options.motion.kind == bench::Motion::Kind::Replay) {
+    if (const int status = loadReplay(options)) return status;
+  }
   const double rate = options.rate;
   // A replay lasts until its last row has been sent.
   const double duration = options.duration ? *options.duration

@@ -2,6 +2,7 @@
 // schedule still sends the angles that belong to each tick.
 #include "tools/motion_source.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "tools/arguments.h"
@@ -28,19 +29,19 @@ double sweepAt(double period, double seconds) {
 }
 
 // Straight lines between rows; before the first row and after the last the ends are held.
+// Times are taken as offsets from the first row, so large time stamps keep their fractions,
+// and the row is found by halving, so a long file costs a tick no more than a short one.
 Angles replayAt(const std::vector<ReplaySample>& samples, double seconds) {
-  const double time = samples.front().time + seconds;
-  if (time <= samples.front().time) return {samples.front().pitch, samples.front().roll};
-  for (std::size_t i = 1; i < samples.size(); ++i) {
-    const ReplaySample& before = samples[i - 1];
-    const ReplaySample& after = samples[i];
-    if (time < after.time) {
-      const double share = (time - before.time) / (after.time - before.time);
-      return {before.pitch + share * (after.pitch - before.pitch),
-              before.roll + share * (after.roll - before.roll)};
-    }
-  }
-  return {samples.back().pitch, samples.back().roll};
+  const double first = samples.front().time;
+  if (seconds <= 0.0) return {samples.front().pitch, samples.front().roll};
+  const auto after = std::upper_bound(
+      samples.begin(), samples.end(), seconds,
+      [first](double offset, const ReplaySample& sample) { return offset < sample.time - first; });
+  if (after == samples.end()) return {samples.back().pitch, samples.back().roll};
+  const ReplaySample& before = *(after - 1);
+  const double share = (seconds - (before.time - first)) / (after->time - before.time);
+  return {before.pitch + share * (after->pitch - before.pitch),
+          before.roll + share * (after->roll - before.roll)};
 }
 
 std::string_view trimmed(std::string_view text) {

@@ -8,7 +8,8 @@ namespace bench {
 namespace {
 
 constexpr double kMaxRate = 10000.0;
-constexpr double kMaxDuration = 7.0 * 24.0 * 3600.0;
+// A replay runs one period past its span to send its last row.
+constexpr double kMaxTicks = kMaxRate * kMaxDuration + 1.0;
 constexpr double kDefaultDuration = 10.0;
 constexpr std::uint16_t kLeftReceiverPort = 11111;
 constexpr std::uint16_t kRightReceiverPort = 22222;
@@ -181,7 +182,10 @@ SendCommand parseSendArguments(int argc, const char* const* argv) {
 
 long long datagramCount(double rate, double duration) {
   // The small allowance keeps 10 s at 100 Hz at 1000 ticks despite rounding in the product.
-  return static_cast<long long>(std::ceil(rate * duration - 1e-9));
+  const double ticks = std::ceil(rate * duration - 1e-9);
+  // The options keep runs within kMaxTicks; the bound keeps the conversion defined regardless.
+  if (!(ticks > 0.0)) return 0;
+  return static_cast<long long>(std::fmin(ticks, kMaxTicks));
 }
 
 std::string formatAngleMessage(double pitch, double roll) {
@@ -210,13 +214,15 @@ Motion (exactly one):
       --sweep-period SECONDS length of one triangle (default 40)
   --replay FILE              rows "time,pitch,roll" (seconds, degrees), straight lines
                              between rows; times count from the first row, so a --log file
-                             replays as it was sent. One header line and #-comments allowed
+                             replays as it was sent. One header line and #-comments allowed;
+                             at most 8 MiB, the rows spanning at most seven days
 
 Options:
   --to HOST:PORT             where to send; repeat for several receivers
                              (default 127.0.0.1:11111 and 127.0.0.1:22222, left and right)
   --rate HZ                  datagrams per second to each target (default 100)
-  --duration SECONDS         how long to send (default 10; a replay's own length)
+  --duration SECONDS         how long to send, at most seven days (default 10; a
+                             replay's own length)
   --log FILE                 write "time,pitch,roll" per tick: time on the same monotonic
                              clock as the stand-in controller's trace, angles as sent
   -q, --quiet                no progress line, even on a terminal
@@ -227,8 +233,9 @@ Ticks follow fixed deadlines from the start, so the rate does not drift over lon
 a late tick is sent at once and the schedule is kept. Progress (sent, rate, elapsed)
 shows on standard error when it is a terminal. Ctrl+C stops early.
 
-Exit status: 0 when every datagram was sent, 1 when a host cannot be found or sending or
-the log fails, 2 for bad arguments, 130 when stopped early.
+Exit status: 0 when every datagram was sent, 1 when a host cannot be found, the replay
+file cannot be read or sending or the log fails, 2 for bad arguments or a replay file
+beyond its limits, 130 when stopped early.
 
 Examples:
   brenik-send --hold 10,0 --duration 2

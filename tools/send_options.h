@@ -1,6 +1,7 @@
 // What brenik-send is asked to do, read from its command line.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,6 +10,12 @@
 #include "tools/motion_source.h"
 
 namespace bench {
+
+// The longest run: --duration and the span of a replay's rows.
+constexpr double kMaxDuration = 7.0 * 24.0 * 3600.0;
+
+// A replay file is read whole; beyond this it is a mistake (or no recording at all).
+constexpr std::size_t kMaxReplayBytes = std::size_t{8} << 20;
 
 struct SendOptions {
   std::vector<HostPort> targets;  // both local receivers unless --to is given
@@ -29,7 +36,8 @@ struct SendCommand {
 
 SendCommand parseSendArguments(int argc, const char* const* argv);
 
-// How many datagrams a run sends to each target: one per tick at 0, 1/rate, ... before the end.
+// How many datagrams a run sends to each target: one per tick at 0, 1/rate, ... before the end;
+// never more than the longest run at the highest rate allows.
 long long datagramCount(double rate, double duration);
 
 // The angle message "pitch,roll": degrees with three decimals and a point, never "-0.000".

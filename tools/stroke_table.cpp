@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "motion/planner.h"
 #include "net/angle_message.h"
@@ -11,8 +12,24 @@
 namespace bench {
 namespace {
 
-// A table beyond this many rows is a typing mistake rather than a wish.
-constexpr double kMaxRowsPerAxis = 100000.0;
+// A table beyond this many rows (pitch values times roll values) is a typing mistake rather
+// than a wish: about 10 MB of text.
+constexpr double kMaxTableRows = 100000.0;
+
+// The planner computes in single precision; no receiver hands it an angle beyond that.
+constexpr double kMaxPlannerAngle = std::numeric_limits<float>::max();
+
+// A datagram field with enough digits to carry every single-precision value unchanged.
+std::string datagramField(double angle) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", angle);
+  return text;
+}
+
+// Values in FROM:TO:STEP; infinite for a range too long to count.
+double rowCount(const AngleRange& range) {
+  return std::floor((range.to - range.from) / range.step + 1e-9) + 1.0;
+}
 
 bool parseRange(const std::string& text, AngleRange& range) {
   if (const std::optional<double> value = parseNumber(text)) {
@@ -26,15 +43,17 @@ bool parseRange(const std::string& text, AngleRange& range) {
   const auto numbers = parseNumbers(withCommas, 3);
   if (!numbers) return false;
   range = {(*numbers)[0], (*numbers)[1], (*numbers)[2]};
-  return range.step > 0.0 && range.from <= range.to &&
-         (range.to - range.from) / range.step < kMaxRowsPerAxis;
+  return range.step > 0.0 && range.from <= range.to;
 }
 
-// Values from FROM up to TO, each computed from the start so that steps do not add up errors.
+// Values from FROM up to TO, each computed from the start so that steps do not add up errors;
+// the allowance in the count never carries one past TO.
 std::vector<double> rangeValues(const AngleRange& range) {
   std::vector<double> values;
-  const auto count = static_cast<long long>(std::floor((range.to - range.from) / range.step + 1e-9));
-  for (long long i = 0; i <= count; ++i) values.push_back(range.from + static_cast<double>(i) * range.step);
+  const auto count = static_cast<long long>(rowCount(range));
+  for (long long i = 0; i < count; ++i) {
+    values.push_back(std::fmin(range.from + static_cast<double>(i) * range.step, range.to));
+  }
   return values;
 }
 
@@ -106,6 +125,18 @@ StrokeCommand parseStrokeArguments(int argc, const char* const* argv) {
   options.table = pitchRange || rollRange;
   if (options.table) {
     if (!plain.empty()) return refuse("give PITCH ROLL or ranges, not both");
+    // Refused on the product, before any row is made: each axis alone may look harmless.
+    const double pitchRows = rowCount(options.pitch);
+    const double rollRows = rowCount(options.roll);
+    if (!(pitchRows * rollRows <= kMaxTableRows)) {
+      char counts[160];
+      std::snprintf(counts, sizeof counts,
+                    "%.10g pitch x %.10g roll values make more than %.0f rows", pitchRows,
+                    rollRows, kMaxTableRows);
+      return refuse(std::string(pitchRange ? "--pitch-range" : "--roll-range") +
+                    (pitchRange && rollRange ? " and --roll-range: " : ": ") + counts +
+                    "; use a larger STEP or a shorter range");
+    }
   } else {
     if (plain.size() != 2) return refuse("expected PITCH and ROLL in degrees");
     const std::optional<double> pitch = parseNumber(plain[0]);
@@ -115,20 +146,31 @@ StrokeCommand parseStrokeArguments(int argc, const char* const* argv) {
     options.pitch = {*pitch, *pitch, 1.0};
     options.roll = {*roll, *roll, 1.0};
   }
+  const bool beyondPlanner = std::fabs(options.pitch.from) > kMaxPlannerAngle ||
+                             std::fabs(options.pitch.to) > kMaxPlannerAngle ||
+                             std::fabs(options.roll.from) > kMaxPlannerAngle ||
+                             std::fabs(options.roll.to) > kMaxPlannerAngle;
+  if (beyondPlanner && !options.asSent) {
+    return refuse("an angle beyond single precision (3.4e38 degrees) never reaches the planner; "
+                  "use --sent to see what a datagram carrying it does");
+  }
   command.action = StrokeCommand::Action::Compute;
   return command;
 }
 
 StrokeRow strokeRow(double pitch, double roll, const StrokeOptions& options) {
-  StrokeRow row{pitch, roll, static_cast<float>(pitch), static_cast<float>(roll), 0, 0, 0, 0, 0};
+  StrokeRow row{pitch, roll, 0, 0, 0, 0, 0, 0, 0, {}, {}};
   if (options.asSent) {
     // Exactly what a receiver does with the datagram: its own reader applies the reversal.
-    char text[80];
-    std::snprintf(text, sizeof text, "%.9g,%.9g", pitch, roll);
-    if (const std::optional<net::AnglePair> angles = net::readAngles(text, options.reversal)) {
-      row.pitch = angles->pitch;
-      row.roll = angles->roll;
-    }
+    row.datagram = datagramField(pitch) + "," + datagramField(roll);
+    const std::optional<net::AnglePair> angles =
+        net::readAngles(row.datagram, options.reversal, &row.dropped);
+    if (!angles) return row;
+    row.pitch = angles->pitch;
+    row.roll = angles->roll;
+  } else {
+    row.pitch = static_cast<float>(pitch);
+    row.roll = static_cast<float>(roll);
   }
   const motion::Targets targets = motion::computeTargets(row.pitch, row.roll);
   row.left = targets.left;
@@ -152,23 +194,29 @@ std::string formatStrokes(const std::vector<StrokeRow>& rows, const StrokeOption
   char line[200];
   if (options.csv) {
     out = options.asSent ? "sent_pitch,sent_roll,pitch,roll" : "pitch,roll";
-    out += ",left_mm,right_mm,third_mm,left_position,right_position\n";
+    out += ",left_mm,right_mm,third_mm,left_position,right_position";
+    out += options.asSent ? ",moves_nothing_because\n" : "\n";
     for (const StrokeRow& row : rows) {
-      if (options.asSent) out += fixed3(row.sentPitch) + "," + fixed3(row.sentRoll) + ",";
-      std::snprintf(line, sizeof line, "%s,%s,%.3f,%.3f,%.3f,%d,%d\n", fixed3(row.pitch).c_str(),
+      if (options.asSent) out += row.datagram + ",";
+      if (!row.dropped.empty()) {
+        out += ",,,,,,," + row.dropped + "\n";
+        continue;
+      }
+      std::snprintf(line, sizeof line, "%s,%s,%.3f,%.3f,%.3f,%d,%d", fixed3(row.pitch).c_str(),
                     fixed3(row.roll).c_str(), row.left, row.right, row.third,
                     static_cast<int>(row.leftPosition), static_cast<int>(row.rightPosition));
       out += line;
+      out += options.asSent ? ",\n" : "\n";
     }
     return out;
   }
 
+  const std::string movesNothing = "a receiver moves nothing for it: ";
   out = angleNote(options);
   if (!options.table) {
     const StrokeRow& row = rows.front();
-    if (options.asSent) {
-      out += "Datagram \"" + fixed3(row.sentPitch) + "," + fixed3(row.sentRoll) + "\" -> ";
-    }
+    if (options.asSent) out += "Datagram \"" + row.datagram + "\" -> ";
+    if (!row.dropped.empty()) return out + movesNothing + row.dropped + "\n";
     out += "planner pitch " + fixed3(row.pitch) + ", roll " + fixed3(row.roll) + "\n\n";
     out += "actuator  target (mm)  position (0.01 mm)  sent by\n";
     std::snprintf(line, sizeof line, "left      %11.3f  %18d  L_BrenikReceiver\n", row.left,
@@ -187,9 +235,13 @@ std::string formatStrokes(const std::vector<StrokeRow>& rows, const StrokeOption
   out += "     pitch      roll      left     right     third  L position  R position\n";
   for (const StrokeRow& row : rows) {
     if (options.asSent) {
-      std::snprintf(line, sizeof line, "%12s %10s", fixed3(row.sentPitch).c_str(),
-                    fixed3(row.sentRoll).c_str());
+      std::snprintf(line, sizeof line, "%12s %10s", datagramField(row.sentPitch).c_str(),
+                    datagramField(row.sentRoll).c_str());
       out += line;
+    }
+    if (!row.dropped.empty()) {
+      out += "  " + movesNothing + row.dropped + "\n";
+      continue;
     }
     std::snprintf(line, sizeof line, "%10s %9s %9.3f %9.3f %9.3f %11d %11d\n",
                   fixed3(row.pitch).c_str(), fixed3(row.roll).c_str(), row.left, row.right,
@@ -215,18 +267,22 @@ every datagram, so "brenik-strokes 10 0" is what a datagram "-10,0" commands.
 
 Options:
   --sent                  read the angles as a datagram carries them and apply the
-                          reversal the way a receiver does
+                          reversal the way a receiver does; a datagram the receivers'
+                          reader refuses (a field beyond single precision, such as
+                          1e39 or 1e-50) is reported as moving nothing, with the reason
   --reversal 0|1          the receivers' axisReversalMode for --sent (default 1);
                           implies --sent
   --pitch-range RANGE     a table over pitch; RANGE is FROM:TO:STEP or one value
-  --roll-range RANGE      the same over roll; an axis without a range is 0
+  --roll-range RANGE      the same over roll; an axis without a range is 0;
+                          a table has at most 100000 rows (pitch values x roll values)
   --csv                   comma-separated output for other programs
   -h, --help              show this help and exit
 
 Angles beyond 20 degrees either way are outside the working range and move nothing on
-their axis, as in the receivers.
+their axis, as in the receivers. Without --sent, angles beyond single precision are
+refused: the planner never gets them.
 
-Exit status: 0 on success, 2 for bad arguments.
+Exit status: 0 on success (also when a datagram moves nothing), 2 for bad arguments.
 
 Examples:
   brenik-strokes 10 0

@@ -42,9 +42,12 @@ struct StrokeRow {
   float third;
   std::int32_t leftPosition;   // what L_BrenikReceiver sends with move_abs
   std::int32_t rightPosition;  // what R_BrenikReceiver sends with move_abs
+  std::string datagram;  // as sent: the text a receiver reads
+  std::string dropped;   // as sent: why the receivers' reader gives nothing; empty when it moves
 };
 
-// One angle pair through the receivers' own message reader (when as sent) and planner.
+// One angle pair through the receivers' own message reader (when as sent) and planner. A
+// datagram the reader refuses leaves the planner's fields at 0 and says why in `dropped`.
 StrokeRow strokeRow(double pitch, double roll, const StrokeOptions& options);
 
 std::vector<StrokeRow> strokeRows(const StrokeOptions& options);

@@ -13,6 +13,7 @@
 
 #include "platform/platform.h"
 #include "support/text_file.h"
+#include "tools/send_options.h"
 
 namespace {
 
@@ -149,11 +150,32 @@ TEST(BenchRefusals, AHostThatCannotBeFoundSendsNothing) {
 TEST(BenchRefusals, AnUnreadableReplayFileSendsNothing) {
   Listener listener;
   const std::string replay = scratchFile(".csv");
-  std::ofstream(replay) << "time,pitch,roll\n0,1,1\n0.5,oops,1\n";
-  const ToolRun run = runTool("brenik-send", "--replay " + replay + " " + listener.target());
+  const struct {
+    std::string contents;  // written to the scratch file when `path` is empty
+    const char* path;
+    int exitCode;  // 1 when the file cannot be read, 2 when it is beyond the limits
+    const char* mentions;
+  } cases[] = {
+      {"time,pitch,roll\n0,1,1\n0.5,oops,1\n", nullptr, 1, "line 3"},
+      {"", "no-such-replay.csv", 1, "cannot read replay file 'no-such-replay.csv': "},
+      {"", ".", 1, "cannot read replay file '.': is a folder"},
+      // a device never ends: refused unread (where there is no such device, it is missing)
+      {"", "/dev/zero", 1, "cannot read replay file '/dev/zero': "},
+      // its tick count overflowed: nothing sent, status 0
+      {"0,0,0\n1e17,1,1\n", nullptr, 2, "more than the 604800 s (seven days)"},
+      {"0,0,0\n604800.5,1,1\n", nullptr, 2, "more than the 604800 s (seven days)"},
+      {std::string(bench::kMaxReplayBytes + 1, '#'), nullptr, 2, "is larger than 8 MiB"},
+  };
+  for (const auto& c : cases) {
+    if (c.path == nullptr) std::ofstream(replay, std::ios::binary) << c.contents;
+    const std::string path = c.path == nullptr ? replay : c.path;
+    const ToolRun run = runTool("brenik-send", "--replay " + path + " " + listener.target());
+    EXPECT_EQ(run.exitCode, c.exitCode) << path;
+    EXPECT_EQ(lines(run.err).size(), 1u) << run.err;
+    EXPECT_EQ(run.err.rfind("brenik-send: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(c.mentions), std::string::npos) << run.err;
+  }
   std::remove(replay.c_str());
-  EXPECT_EQ(run.exitCode, 1);
-  EXPECT_NE(run.err.find("line 3"), std::string::npos) << run.err;
   EXPECT_TRUE(listener.receive(1, 300).empty());
 }
 
@@ -234,15 +256,20 @@ TEST(SendProgram, SendsTheSameTicksToEveryTarget) {
 TEST(SendProgram, ReplaysAFileFromItsFirstRowToItsLast) {
   Listener listener;
   const std::string replay = scratchFile(".csv");
-  std::ofstream(replay) << "# a recorded stretch\ntime,pitch,roll\n500.0,0,0\n500.4,4,-2\n";
-  auto sender = std::async(std::launch::async, [&] {
-    return runTool("brenik-send", "--replay " + replay + " --rate 10 " + listener.target());
-  });
-  const std::vector<std::string> got = texts(listener.receive(6, 1000));
-  EXPECT_EQ(sender.get().exitCode, 0);
+  const std::string rows = "# a recorded stretch\ntime,pitch,roll\n500.0,0,0\n500.4,4,-2\n";
+  // The same rows in a file of exactly the largest size allowed play the same.
+  for (const std::string& contents :
+       {rows, rows + std::string(bench::kMaxReplayBytes - rows.size() - 1, '#') + "\n"}) {
+    std::ofstream(replay, std::ios::binary) << contents;
+    auto sender = std::async(std::launch::async, [&] {
+      return runTool("brenik-send", "--replay " + replay + " --rate 10 " + listener.target());
+    });
+    const std::vector<std::string> got = texts(listener.receive(6, 1000));
+    EXPECT_EQ(sender.get().exitCode, 0) << contents.size();
+    EXPECT_EQ(got, (std::vector<std::string>{"0.000,0.000", "1.000,-0.500", "2.000,-1.000",
+                                             "3.000,-1.500", "4.000,-2.000"}));
+  }
   std::remove(replay.c_str());
-  EXPECT_EQ(got, (std::vector<std::string>{"0.000,0.000", "1.000,-0.500", "2.000,-1.000",
-                                           "3.000,-1.500", "4.000,-2.000"}));
 }
 
 }  // namespace

@@ -152,6 +152,9 @@ TEST(DatagramCount, OneTickPerPeriodBeforeTheEnd) {
   EXPECT_EQ(bench::datagramCount(100.0, 0.105), 11);
   EXPECT_EQ(bench::datagramCount(3.0, 1.0), 3);
   EXPECT_EQ(bench::datagramCount(1.0, 0.5), 1);
+  // A product beyond the integer range once came out negative: nothing sent, status 0.
+  EXPECT_GT(bench::datagramCount(100.0, 1e17), 0);
+  EXPECT_LE(bench::datagramCount(1e300, 1e300), bench::datagramCount(1e4, bench::kMaxDuration) + 1);
 }
 
 TEST(AngleMessage, PitchCommaRollWithThreeDecimalsAndNoNegativeZero) {
@@ -262,6 +265,10 @@ TEST(Replay, InterpolatesFromTheFirstRowAndHoldsTheEnds) {
     EXPECT_NEAR(angles.pitch, e.pitch, 1e-12) << e.seconds;
     EXPECT_NEAR(angles.roll, e.roll, 1e-12) << e.seconds;
   }
+  // Far from zero a time stamp plus a second is the same time stamp; offsets from the first
+  // row are not.
+  replay.replay = {{1e16, 0.0, 0.0}, {1e16 + 4.0, 8.0, 0.0}};
+  EXPECT_NEAR(bench::anglesAt(replay, 1.0).pitch, 2.0, 1e-12);
 }
 
 // Targets and positions the receivers command, in mm and 0.01 mm, for the planner's angles.
@@ -315,6 +322,36 @@ TEST(StrokeCalculator, SentAnglesGoThroughTheReceiversReversal) {
   EXPECT_NEAR(plain.left, 217.862, 0.0005);
 }
 
+TEST(StrokeCalculator, ADatagramTheReceiversReaderRefusesMovesNothing) {
+  bench::StrokeOptions sent;
+  sent.asSent = true;
+  // Below single precision: the reader drops the datagram rather than read 0.
+  const bench::StrokeRow row = bench::strokeRow(1e-50, 10, sent);
+  EXPECT_EQ(row.datagram, "1e-50,10");
+  EXPECT_EQ(row.dropped, "stof argument out of range");
+  const std::string single = bench::formatStrokes({row}, sent);
+  EXPECT_NE(single.find("Datagram \"1e-50,10\" -> a receiver moves nothing for it: stof "
+                        "argument out of range\n"),
+            std::string::npos)
+      << single;
+  EXPECT_EQ(single.find("L_BrenikReceiver"), std::string::npos) << single;
+
+  // In a table only the refused row says so; the others still go through the reversal.
+  bench::StrokeCommand table = strokes({"--sent", "--roll-range", "-10:1e39:1e39", "--csv"});
+  ASSERT_EQ(table.action, bench::StrokeCommand::Action::Compute) << table.error;
+  const std::vector<bench::StrokeRow> rows = bench::strokeRows(table.options);
+  const std::string csv = bench::formatStrokes(rows, table.options);
+  EXPECT_NE(csv.find(",moves_nothing_because\n0,-10,0.000,10.000,221.322,98.414,150.000,-22132,"
+                     "-9841,\n0,1e+39,,,,,,,,stof argument out of range\n"),
+            std::string::npos)
+      << csv;
+  table.options.csv = false;
+  const std::string text = bench::formatStrokes(rows, table.options);
+  EXPECT_NE(text.find("1e+39  a receiver moves nothing for it: stof argument out of range\n"),
+            std::string::npos)
+      << text;
+}
+
 TEST(StrokeArguments, RangesMakeATableOverEveryPair) {
   const bench::StrokeCommand command =
       strokes({"--pitch-range", "-20:20:10", "--roll-range=0:1:0.5", "--csv"});
@@ -335,6 +372,9 @@ TEST(StrokeArguments, ARangeCountsItsEndDespiteBinaryFractions) {
   const bench::StrokeCommand command = strokes({"--roll-range", "0:0.3:0.1"});
   ASSERT_EQ(command.action, bench::StrokeCommand::Action::Compute) << command.error;
   EXPECT_EQ(bench::strokeRows(command.options).size(), 4u);
+  // The largest table allowed: 1000 x 100 rows.
+  EXPECT_EQ(strokes({"--pitch-range", "0:999:1", "--roll-range", "0:99:1"}).action,
+            bench::StrokeCommand::Action::Compute);
 }
 
 TEST(StrokeArguments, NegativeAnglesArePlainArguments) {
@@ -361,6 +401,10 @@ TEST(StrokeArguments, RefusesWhatItCannotCompute) {
       {{"--pitch-range", "0:10:0"}, "--pitch-range"},
       {{"--roll-range", "0:10"}, "--roll-range"},
       {{"--pitch-range", "0:1000000:0.001"}, "--pitch-range"},
+      // each axis is small, their product is not
+      {{"--pitch-range", "0:1000:0.04", "--roll-range", "0:1000:0.04"}, "25001 pitch x 25001 roll"},
+      {{"--pitch-range", "0:1000:1", "--roll-range", "0:99:1"}, "1001 pitch x 100 roll"},
+      {{"--roll-range", "0:1e39:1e38"}, "beyond single precision"},
       {{"--pitch-range", "0:10:1", "3", "4"}, "not both"},
       {{"--yaw", "3", "1", "1"}, "unknown option --yaw"},
   };
