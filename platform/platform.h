@@ -46,11 +46,14 @@ class InputFile {
   const std::string& error() const { return error_; }
   // Up to `capacity` bytes into `buffer`; 0 at the end of the file or when a read fails.
   std::size_t read(char* buffer, std::size_t capacity);
+  // A read failed before the end of the file; error() says why.
+  bool readFailed() const { return readFailed_; }
 
  private:
   static constexpr std::intptr_t kNoFile = -1;
   std::intptr_t handle_ = kNoFile;
   std::string error_;
+  bool readFailed_ = false;
 };
 
 // The profile (INI) lookup Windows does, at most `capacity - 1` characters of the value.

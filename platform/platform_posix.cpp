@@ -123,7 +123,12 @@ std::size_t InputFile::read(char* buffer, std::size_t capacity) {
   do {
     got = ::read(static_cast<int>(handle_), buffer, capacity);
   } while (got < 0 && errno == EINTR);
-  return got > 0 ? static_cast<std::size_t>(got) : 0;
+  if (got < 0) {
+    readFailed_ = true;
+    error_ = errorText(errno);
+    return 0;
+  }
+  return static_cast<std::size_t>(got);
 }
 
 std::string readProfileString(const char* section, const char* key, const char* fallback,

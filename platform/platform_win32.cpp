@@ -173,7 +173,11 @@ std::size_t InputFile::read(char* buffer, std::size_t capacity) {
   if (!good()) return 0;
   DWORD got = 0;
   const DWORD want = capacity > MAXDWORD ? MAXDWORD : static_cast<DWORD>(capacity);
-  if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, want, &got, nullptr)) return 0;
+  if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, want, &got, nullptr)) {
+    readFailed_ = true;
+    error_ = errorText(static_cast<int>(GetLastError()));
+    return 0;
+  }
   return got;
 }
 

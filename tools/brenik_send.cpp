@@ -52,6 +52,10 @@ int loadReplay(bench::SendOptions& options) {
     if (got == 0) break;
     text.append(chunk.data(), got);
   }
+  if (file.readFailed()) {
+    fail("cannot read replay file '" + path + "': " + file.error());
+    return kExitFailed;
+  }
   if (text.size() > bench::kMaxReplayBytes) {
     fail("replay file '" + path + "' is larger than " +
          std::to_string(bench::kMaxReplayBytes >> 20) + " MiB; replay a shorter stretch");
