@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -193,8 +194,18 @@ std::optional<int> ReceiverProcess::waitExit(std::chrono::milliseconds timeout) 
   return exitCode_;
 }
 
-std::string ReceiverProcess::standardError() { return readFile(stderrPath_); }
-std::string ReceiverProcess::standardOutput() { return readFile(stdoutPath_); }
+namespace {
+
+// A Windows program's console text ends its lines in CRLF.
+std::string withoutCarriageReturns(std::string text) {
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  return text;
+}
+
+}  // namespace
+
+std::string ReceiverProcess::standardError() { return withoutCarriageReturns(readFile(stderrPath_)); }
+std::string ReceiverProcess::standardOutput() { return withoutCarriageReturns(readFile(stdoutPath_)); }
 
 ReceiverPortsLock::ReceiverPortsLock(std::chrono::seconds timeout) {
   fd_ = ::open("/tmp/brenik-receiver-ports.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
