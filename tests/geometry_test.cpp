@@ -53,10 +53,10 @@ TEST(StrokeGeometry, ZeroTiltIsExactlyZero) {
 TEST(StrokeGeometry, FollowsTheClosedFormsAcrossTheWorkingRange) {
   for (int tenth = -200; tenth <= 200; ++tenth) {
     const float angle = static_cast<float>(tenth) / 10.0f;
-    const double r = angle * kPi / 180.0;
-    const double pitchClosed = kMountX * std::tan(r) + kMountY * (1.0 - 1.0 / std::cos(r));
-    const double rollClosed =
-        (kMountX + kRadius * r) * std::sin(r) + kMountY * (1.0 - std::cos(r));
+    const double r = static_cast<double>(angle) * kPi / 180.0;
+    const double mountX = kMountX, mountY = kMountY, radius = kRadius;
+    const double pitchClosed = mountX * std::tan(r) + mountY * (1.0 - 1.0 / std::cos(r));
+    const double rollClosed = (mountX + radius * r) * std::sin(r) + mountY * (1.0 - std::cos(r));
     EXPECT_NEAR(pitch(angle), pitchClosed, 1e-4) << "pitch at " << angle;
     EXPECT_NEAR(roll(angle), rollClosed, 1e-4) << "roll at " << angle;
   }

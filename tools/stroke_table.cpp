@@ -203,7 +203,8 @@ std::string formatStrokes(const std::vector<StrokeRow>& rows, const StrokeOption
         continue;
       }
       std::snprintf(line, sizeof line, "%s,%s,%.3f,%.3f,%.3f,%d,%d", fixed3(row.pitch).c_str(),
-                    fixed3(row.roll).c_str(), row.left, row.right, row.third,
+                    fixed3(row.roll).c_str(), static_cast<double>(row.left),
+                    static_cast<double>(row.right), static_cast<double>(row.third),
                     static_cast<int>(row.leftPosition), static_cast<int>(row.rightPosition));
       out += line;
       out += options.asSent ? ",\n" : "\n";
@@ -219,13 +220,14 @@ std::string formatStrokes(const std::vector<StrokeRow>& rows, const StrokeOption
     if (!row.dropped.empty()) return out + movesNothing + row.dropped + "\n";
     out += "planner pitch " + fixed3(row.pitch) + ", roll " + fixed3(row.roll) + "\n\n";
     out += "actuator  target (mm)  position (0.01 mm)  sent by\n";
-    std::snprintf(line, sizeof line, "left      %11.3f  %18d  L_BrenikReceiver\n", row.left,
-                  static_cast<int>(row.leftPosition));
+    std::snprintf(line, sizeof line, "left      %11.3f  %18d  L_BrenikReceiver\n",
+                  static_cast<double>(row.left), static_cast<int>(row.leftPosition));
     out += line;
-    std::snprintf(line, sizeof line, "right     %11.3f  %18d  R_BrenikReceiver\n", row.right,
-                  static_cast<int>(row.rightPosition));
+    std::snprintf(line, sizeof line, "right     %11.3f  %18d  R_BrenikReceiver\n",
+                  static_cast<double>(row.right), static_cast<int>(row.rightPosition));
     out += line;
-    std::snprintf(line, sizeof line, "third     %11.3f  %18s  neither\n", row.third, "-");
+    std::snprintf(line, sizeof line, "third     %11.3f  %18s  neither\n",
+                  static_cast<double>(row.third), "-");
     out += line;
     return out;
   }
@@ -244,8 +246,9 @@ std::string formatStrokes(const std::vector<StrokeRow>& rows, const StrokeOption
       continue;
     }
     std::snprintf(line, sizeof line, "%10s %9s %9.3f %9.3f %9.3f %11d %11d\n",
-                  fixed3(row.pitch).c_str(), fixed3(row.roll).c_str(), row.left, row.right,
-                  row.third, static_cast<int>(row.leftPosition),
+                  fixed3(row.pitch).c_str(), fixed3(row.roll).c_str(),
+                  static_cast<double>(row.left), static_cast<double>(row.right),
+                  static_cast<double>(row.third), static_cast<int>(row.leftPosition),
                   static_cast<int>(row.rightPosition));
     out += line;
   }
