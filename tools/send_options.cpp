@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/side_profile.h"
+
 namespace bench {
 namespace {
 
@@ -11,8 +13,6 @@ constexpr double kMaxRate = 10000.0;
 // A replay runs one period past its span to send its last row.
 constexpr double kMaxTicks = kMaxRate * kMaxDuration + 1.0;
 constexpr double kDefaultDuration = 10.0;
-constexpr std::uint16_t kLeftReceiverPort = 11111;
-constexpr std::uint16_t kRightReceiverPort = 22222;
 
 // Reads the motion options; the first motion seen is kept so that a second one can be refused.
 class SendParser {
@@ -159,7 +159,8 @@ class SendParser {
       return refuse("--sweep-period belongs to --sweep");
     }
     if (options_.targets.empty()) {
-      options_.targets = {{"127.0.0.1", kLeftReceiverPort}, {"127.0.0.1", kRightReceiverPort}};
+      options_.targets = {{"127.0.0.1", app::kLeftProfile.udpPort},
+                          {"127.0.0.1", app::kRightProfile.udpPort}};
     }
     if (!options_.duration && options_.motion.kind != Motion::Kind::Replay) {
       options_.duration = kDefaultDuration;
