@@ -16,6 +16,7 @@
 
 #include "motion/planner.h"
 #include "net/angle_message.h"
+#include "support/expected_commands.h"
 #include "support/receiver_process.h"
 
 namespace {
@@ -71,27 +72,11 @@ struct ReceiverRun {
   }
 };
 
-// Commands the receiver should send for `texts`, worked out with the receivers' own reader and
-// planner: what the program adds is the receiving, the skipping and the controller calls.
+// The same commands from the receivers' own reader and planner.
 std::vector<std::string> expectedCommands(Side side, const std::vector<std::string>& texts,
                                           motion::MotionLimits limits, int reversal) {
-  struct Recorder : motion::ActuatorCommands {
-    std::vector<std::string> calls;
-    void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
-      calls.push_back("write_velocity 0 " + std::to_string(speed) + " " + std::to_string(acceleration));
-    }
-    void moveAbs(std::int32_t position) override {
-      calls.push_back("move_abs 0 " + std::to_string(position));
-    }
-  } recorder;
-  motion::PlannerState state = motion::initialPlannerState(limits);
-  const motion::Side planSide = side == Side::Left ? motion::Side::Left : motion::Side::Right;
-  for (const std::string& text : texts) {
-    if (const auto angles = net::readAngles(text.substr(0, text.find('\0')), reversal)) {
-      motion::planAndCommand(angles->pitch, angles->roll, planSide, limits, state, recorder);
-    }
-  }
-  return recorder.calls;
+  return testsupport::expectedCommands(
+      side == Side::Left ? motion::Side::Left : motion::Side::Right, texts, limits, reversal);
 }
 
 std::vector<std::string> callsAfterHoming(const std::vector<std::string>& calls) {

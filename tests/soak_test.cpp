@@ -19,6 +19,7 @@
 #include "app/settings.h"
 #include "motion/planner.h"
 #include "net/angle_message.h"
+#include "support/expected_commands.h"
 #include "support/receiver_process.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -113,27 +114,12 @@ class Stream {
 };
 
 // The last write_velocity and move_abs the planner gives for `texts` from rest.
-std::vector<std::string> expectedCommands(Side side, const std::vector<std::string>& texts,
-                                          const app::Settings& settings) {
-  struct Recorder : motion::ActuatorCommands {
-    std::vector<std::string> calls;
-    void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
-      calls.push_back("write_velocity 0 " + std::to_string(speed) + " " +
-                      std::to_string(acceleration));
-    }
-    void moveAbs(std::int32_t position) override {
-      calls.push_back("move_abs 0 " + std::to_string(position));
-    }
-  } recorder;
-  motion::PlannerState state = motion::initialPlannerState(settings.limits);
-  for (const std::string& text : texts) {
-    if (const auto angles = net::readAngles(text, settings.reversal)) {
-      motion::planAndCommand(angles->pitch, angles->roll,
-                             side == Side::Left ? motion::Side::Left : motion::Side::Right,
-                             settings.limits, state, recorder);
-    }
-  }
-  return {recorder.calls.end() - 2, recorder.calls.end()};
+std::vector<std::string> lastCommands(Side side, const std::vector<std::string>& texts,
+                                      const app::Settings& settings) {
+  const std::vector<std::string> calls =
+      expectedCommands(side == Side::Left ? motion::Side::Left : motion::Side::Right, texts,
+                       settings.limits, settings.reversal);
+  return {calls.end() - 2, calls.end()};
 }
 
 // Trace lines written after `offset` bytes, as "operation arguments" strings; the offset moves on.
@@ -240,7 +226,7 @@ int main(int argc, char** argv) {
     return fail("the rest datagram moved nothing");
   const auto calls = sendKnown(sender, known[1], tracePath, offset);
   if (!calls) return fail("the known datagram moved nothing");
-  const std::vector<std::string> expected = expectedCommands(options.side, known, settings);
+  const std::vector<std::string> expected = lastCommands(options.side, known, settings);
 
   std::printf("datagrams sent: %zu in %.1f s; processed (move_abs lines): %zu\n", options.datagrams,
               streamSeconds, processed);

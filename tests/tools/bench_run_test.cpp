@@ -12,6 +12,7 @@
 
 #include "motion/planner.h"
 #include "net/angle_message.h"
+#include "support/expected_commands.h"
 #include "support/receiver_process.h"
 #include "support/text_file.h"
 
@@ -51,14 +52,11 @@ class BenchRun : public testing::Test {
   // What the receiver on `side` commands for each logged datagram, through its own reader
   // (default reversal) and planner.
   static std::vector<int> expectedPositions(motion::Side side) {
+    std::vector<std::string> texts;
+    for (std::size_t i = 1; i < sent_.size(); ++i) texts.push_back(sent_[i].substr(sent_[i].find(',') + 1));
     std::vector<int> positions;
-    for (std::size_t i = 1; i < sent_.size(); ++i) {
-      const std::string text = sent_[i].substr(sent_[i].find(',') + 1);
-      const auto angles = net::readAngles(text, 1);
-      if (!angles) continue;
-      const motion::Targets targets = motion::computeTargets(angles->pitch, angles->roll);
-      positions.push_back(
-          motion::controllerPosition(side == motion::Side::Left ? targets.left : targets.right));
+    for (const std::string& call : testsupport::expectedCommands(side, texts, {20000, 33}, 1)) {
+      if (call.rfind("move_abs 0 ", 0) == 0) positions.push_back(std::stoi(call.substr(11)));
     }
     return positions;
   }

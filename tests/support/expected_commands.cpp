@@ -1,0 +1,33 @@
+// The planner's commands for a list of texts, recorded as the stand-in's trace spells them.
+#include "support/expected_commands.h"
+
+#include "net/angle_message.h"
+
+namespace testsupport {
+namespace {
+
+struct Recorder final : motion::ActuatorCommands {
+  std::vector<std::string> calls;
+  void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
+    calls.push_back("write_velocity 0 " + std::to_string(speed) + " " + std::to_string(acceleration));
+  }
+  void moveAbs(std::int32_t position) override {
+    calls.push_back("move_abs 0 " + std::to_string(position));
+  }
+};
+
+}  // namespace
+
+std::vector<std::string> expectedCommands(motion::Side side, const std::vector<std::string>& texts,
+                                          motion::MotionLimits limits, int reversal) {
+  Recorder recorder;
+  motion::PlannerState state = motion::initialPlannerState(limits);
+  for (const std::string& text : texts) {
+    if (const auto angles = net::readAngles(text.substr(0, text.find('\0')), reversal)) {
+      motion::planAndCommand(angles->pitch, angles->roll, side, limits, state, recorder);
+    }
+  }
+  return recorder.calls;
+}
+
+}  // namespace testsupport
