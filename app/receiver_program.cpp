@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "app/settings.h"
-#include "controller/axclcom.h"
+#include "controller/controller_library.h"
 #include "motion/planner.h"
 #include "net/angle_message.h"
 #include "net/datagram_receiver.h"
@@ -26,27 +26,33 @@ constexpr int kStateReady = 4;
 constexpr int kOpened = 1;
 constexpr int kAxis = 0;
 constexpr int kHomingMode = 7;
+constexpr int kExitControllerLibrary = 3;  // missing, not loadable or lacking an operation
 
 // The planner's commands go to this side's single axis.
 class ControllerCommands final : public motion::ActuatorCommands {
  public:
+  explicit ControllerCommands(const controller::Operations& axcl) : axcl_(axcl) {}
   void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
-    write_velocity(kAxis, speed, acceleration);
+    axcl_.write_velocity(kAxis, speed, acceleration);
   }
-  void moveAbs(std::int32_t position) override { move_abs(kAxis, position); }
+  void moveAbs(std::int32_t position) override { axcl_.move_abs(kAxis, position); }
+
+ private:
+  const controller::Operations& axcl_;
 };
 
 // Retries the open every few milliseconds until it succeeds, the controller gives up (state 2)
 // or a stop is requested. True unless stopped.
-bool openController(const std::string& portName, unsigned char* parameterBlock) {
+bool openController(const controller::Operations& axcl, const std::string& portName,
+                    unsigned char* parameterBlock) {
   const auto attempt = [&] {
-    return init_axcl_config(portName.c_str(), kOpenArgA, kOpenArgB, kOpenArgC, kOpenArgD,
+    return axcl.init_axcl_config(portName.c_str(), kOpenArgA, kOpenArgB, kOpenArgC, kOpenArgD,
                             parameterBlock);
   };
   for (int result = attempt(); result != kOpened; result = attempt()) {
     platform::sleepMilliseconds(kOpenRetryMs);
     if (platform::stopRequested()) return false;
-    if (get_axcl_state() == kStateOpenGivenUp) break;
+    if (axcl.get_axcl_state() == kStateOpenGivenUp) break;
   }
   return true;
 }
@@ -54,6 +60,12 @@ bool openController(const std::string& portName, unsigned char* parameterBlock) 
 }  // namespace
 
 int runReceiver(const SideProfile& profile) {
+  controller::Operations axcl;
+  std::string problem;
+  if (!controller::loadController(axcl, problem)) {
+    std::fprintf(stderr, "%s: %s\n", profile.programName, problem.c_str());
+    return kExitControllerLibrary;
+  }
   const Settings settings = readSettings(profile);
 
   // Kept for the whole run: the controller library may hold on to it.
@@ -61,19 +73,19 @@ int runReceiver(const SideProfile& profile) {
   std::memset(parameterBlock, kParameterFill, sizeof parameterBlock);
 
   platform::installStopHandler();
-  if (!openController(settings.portName, parameterBlock)) {
-    close_axcl();
+  if (!openController(axcl, settings.portName, parameterBlock)) {
+    axcl.close_axcl();
     return 0;
   }
-  if (get_axcl_state() != kStateReady) {
+  if (axcl.get_axcl_state() != kStateReady) {
     platform::waitForKeyOrStop();  // let the person at the console see the controller is not ready
-    close_axcl();
+    axcl.close_axcl();
     return 0;
   }
 
   motion::PlannerState planner = motion::initialPlannerState(settings.limits);
-  ControllerCommands commands;
-  move_org(kAxis, kHomingMode);
+  ControllerCommands commands(axcl);
+  axcl.move_org(kAxis, kHomingMode);
 
   const net::StopCheck stop = [] { return platform::stopRequested(); };
   const net::Report report = [&profile](const std::string& line) {
@@ -87,7 +99,7 @@ int runReceiver(const SideProfile& profile) {
                              commands);
     }
   }
-  close_axcl();
+  axcl.close_axcl();
   return 0;
 }
 
