@@ -6,7 +6,7 @@
 
 #include "app/command_line.h"
 #include "app/settings.h"
-#include "controller/axclcom.h"
+#include "controller/controller_library.h"
 #include "motion/planner.h"
 #include "net/angle_message.h"
 #include "net/datagram_receiver.h"
@@ -31,10 +31,14 @@ constexpr int kHomingMode = 7;
 // The planner's commands go to this side's single axis.
 class ControllerCommands final : public motion::ActuatorCommands {
  public:
+  explicit ControllerCommands(const controller::Operations& axcl) : axcl_(axcl) {}
   void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
-    write_velocity(kAxis, speed, acceleration);
+    axcl_.write_velocity(kAxis, speed, acceleration);
   }
-  void moveAbs(std::int32_t position) override { move_abs(kAxis, position); }
+  void moveAbs(std::int32_t position) override { axcl_.move_abs(kAxis, position); }
+
+ private:
+  const controller::Operations& axcl_;
 };
 
 // Writes one line for the person at the console: what is wrong and what to do.
@@ -48,18 +52,18 @@ constexpr double kSlowOpenSeconds = 2.0;
 
 // Retries the open every few milliseconds until it succeeds, the controller gives up (state 2)
 // or a stop is requested. True unless stopped; `slow` tells whether the wait was reported.
-bool openController(const SideProfile& profile, const std::string& portName,
-                    unsigned char* parameterBlock, bool& slow) {
+bool openController(const SideProfile& profile, const controller::Operations& axcl,
+                    const std::string& portName, unsigned char* parameterBlock, bool& slow) {
   const auto attempt = [&] {
-    return init_axcl_config(portName.c_str(), kOpenArgA, kOpenArgB, kOpenArgC, kOpenArgD,
-                            parameterBlock);
+    return axcl.init_axcl_config(portName.c_str(), kOpenArgA, kOpenArgB, kOpenArgC, kOpenArgD,
+                                 parameterBlock);
   };
   const double start = platform::monotonicSeconds();
   slow = false;
   for (int result = attempt(); result != kOpened; result = attempt()) {
     platform::sleepMilliseconds(kOpenRetryMs);
     if (platform::stopRequested()) return false;
-    if (get_axcl_state() == kStateOpenGivenUp) break;
+    if (axcl.get_axcl_state() == kStateOpenGivenUp) break;
     if (!slow && platform::monotonicSeconds() - start >= kSlowOpenSeconds) {
       say(profile, "still trying to open the controller on " + portName +
                        "; check that it is connected and switched on (Ctrl+C stops)");
@@ -90,6 +94,13 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
 
   // In place before anything that can take time, so that every stop is a clean one.
   platform::installStopHandler();
+  // Before the settings and the port: a program without its controller library can do nothing.
+  controller::Operations axcl;
+  std::string problem;
+  if (!controller::loadController(axcl, problem)) {
+    say(profile, problem);
+    return kExitNoControllerLibrary;
+  }
   const Settings settings = readSettings(profile);
 
   const net::StopCheck stop = [] { return platform::stopRequested(); };
@@ -102,23 +113,23 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
   std::memset(parameterBlock, kParameterFill, sizeof parameterBlock);
 
   bool slowOpen = false;
-  if (!openController(profile, settings.portName, parameterBlock, slowOpen)) {
-    close_axcl();
+  if (!openController(profile, axcl, settings.portName, parameterBlock, slowOpen)) {
+    axcl.close_axcl();
     return kExitStopped;
   }
-  const int state = get_axcl_state();
+  const int state = axcl.get_axcl_state();
   if (state != kStateReady) {
     say(profile, "the controller on " + settings.portName + " is not ready (state " +
                      std::to_string(state) + "); press Enter to close.");
     platform::waitForKeyOrStop();
-    close_axcl();
+    axcl.close_axcl();
     return kExitNotReady;
   }
   if (slowOpen) say(profile, "the controller on " + settings.portName + " is open and ready now");
 
   motion::PlannerState planner = motion::initialPlannerState(settings.limits);
-  ControllerCommands commands;
-  move_org(kAxis, kHomingMode);
+  ControllerCommands commands(axcl);
+  axcl.move_org(kAxis, kHomingMode);
 
   while (const std::optional<std::string> text = net::receiveText(profile.udpPort, stop, report)) {
     // A text that does not hold two angles moves nothing; the next datagram is awaited.
@@ -127,7 +138,7 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
                              commands);
     }
   }
-  close_axcl();
+  axcl.close_axcl();
   return kExitStopped;
 }
 

@@ -11,7 +11,7 @@
 
 #include "app/settings.h"
 #include "app/side_profile.h"
-#include "controller/axclcom.h"
+#include "controller/controller_library.h"
 #include "motion/planner.h"
 #include "net/angle_message.h"
 #include "net/datagram_receiver.h"
@@ -24,10 +24,14 @@ constexpr int kPollMs = 100;  // as the real receiver waits, so only the re-bind
 
 class ControllerCommands final : public motion::ActuatorCommands {
  public:
+  explicit ControllerCommands(const controller::Operations& axcl) : axcl_(axcl) {}
   void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
-    write_velocity(kAxis, speed, acceleration);
+    axcl_.write_velocity(kAxis, speed, acceleration);
   }
-  void moveAbs(std::int32_t position) override { move_abs(kAxis, position); }
+  void moveAbs(std::int32_t position) override { axcl_.move_abs(kAxis, position); }
+
+ private:
+  const controller::Operations& axcl_;
 };
 
 }  // namespace
@@ -54,6 +58,11 @@ int main(int argc, char** argv) {
   const app::Settings settings = app::readSettings(profile);
 
   std::string error;
+  controller::Operations axcl;
+  if (!controller::loadController(axcl, error)) {
+    std::fprintf(stderr, "reference_receiver: %s\n", error.c_str());
+    return 3;
+  }
   if (!platform::startSockets(error)) {
     std::fprintf(stderr, "reference_receiver: %s\n", error.c_str());
     return 1;
@@ -68,7 +77,7 @@ int main(int argc, char** argv) {
   platform::installStopHandler();
 
   motion::PlannerState planner = motion::initialPlannerState(settings.limits);
-  ControllerCommands commands;
+  ControllerCommands commands(axcl);
   char buffer[net::kReceiveSize + 1];
   while (!platform::stopRequested()) {
     std::memset(buffer, 0, sizeof buffer);  // the receive call does not say how much it wrote

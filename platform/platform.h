@@ -98,4 +98,42 @@ void sleepUntil(double deadline);
 // True when standard error goes to a terminal rather than a file or pipe.
 bool standardErrorIsTerminal();
 
+// Shared libraries, loaded from the running program's own folder.
+
+// The file name this system gives the shared library `baseName`: AXCLCOM.dll, libAXCLCOM.so.
+std::string sharedLibraryFileName(const std::string& baseName);
+
+// Any function of a loaded library; the caller casts it to the function's real type.
+using LibraryFunction = void (*)();
+
+// A shared library loaded from the folder of the program's own file, never from elsewhere, and
+// kept loaded for the rest of the process: a controller library may keep threads of its own.
+class ProgramFolderLibrary {
+ public:
+  enum class Problem {
+    None,
+    Missing,       // no such file in the folder
+    NotALibrary,   // the file is not a shared library of this system
+    OtherBitness,  // a library built for the other bitness (libraryBits())
+    Unloadable,    // the system refused it (reason())
+  };
+
+  explicit ProgramFolderLibrary(const std::string& fileName);
+
+  Problem problem() const { return problem_; }
+  // The folder looked in, as the system writes it (C:\brenik, /opt/brenik).
+  const std::string& folder() const { return folder_; }
+  int libraryBits() const { return libraryBits_; }
+  const std::string& reason() const { return reason_; }
+  // nullptr when the library exports no function of that name.
+  LibraryFunction function(const std::string& name) const;
+
+ private:
+  void* handle_ = nullptr;
+  Problem problem_ = Problem::None;
+  std::string folder_;
+  int libraryBits_ = 0;
+  std::string reason_;
+};
+
 }  // namespace platform

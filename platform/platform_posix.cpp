@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -234,5 +236,64 @@ void sleepUntil(double deadline) {
 }
 
 bool standardErrorIsTerminal() { return ::isatty(::fileno(stderr)) == 1; }
+
+std::string sharedLibraryFileName(const std::string& baseName) { return "lib" + baseName + ".so"; }
+
+namespace {
+
+// The folder of the running program's file, from the link the kernel keeps to it.
+bool programFolder(std::string& folder, std::string& error) {
+  std::string path(PATH_MAX, '\0');
+  const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+  if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) {
+    error = length < 0 ? errorText(errno) : "its path is too long";
+    return false;
+  }
+  path.resize(static_cast<std::size_t>(length));
+  folder = path.substr(0, path.rfind('/'));
+  return true;
+}
+
+// The bitness an ELF file is built for (its class); 0 for a file that is not ELF.
+int elfBits(const std::string& path) {
+  constexpr std::size_t kClassAt = 4;
+  char ident[kClassAt + 1] = {};
+  InputFile file(path);
+  if (file.read(ident, sizeof ident) != sizeof ident || std::memcmp(ident, "\x7f" "ELF", 4) != 0) {
+    return 0;
+  }
+  return ident[kClassAt] == 1 ? 32 : ident[kClassAt] == 2 ? 64 : 0;
+}
+
+}  // namespace
+
+ProgramFolderLibrary::ProgramFolderLibrary(const std::string& fileName) {
+  std::string error;
+  if (!programFolder(folder_, error)) {
+    folder_ = "this program's folder";
+    problem_ = Problem::Unloadable;
+    reason_ = "that folder cannot be found (" + error + ")";
+    return;
+  }
+  const std::string path = folder_ + "/" + fileName;
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0 && errno == ENOENT) {
+    problem_ = Problem::Missing;
+    return;
+  }
+  handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ != nullptr) return;
+  reason_ = ::dlerror();
+  constexpr int kProgramBits = sizeof(void*) * CHAR_BIT;
+  libraryBits_ = elfBits(path);
+  problem_ = libraryBits_ == 0               ? Problem::NotALibrary
+             : libraryBits_ != kProgramBits ? Problem::OtherBitness
+                                            : Problem::Unloadable;
+}
+
+LibraryFunction ProgramFolderLibrary::function(const std::string& name) const {
+  if (handle_ == nullptr) return nullptr;
+  return reinterpret_cast<LibraryFunction>(::dlsym(handle_, name.c_str()));
+}
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -288,5 +289,110 @@ void sleepUntil(double deadline) {
 }
 
 bool standardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+
+std::string sharedLibraryFileName(const std::string& baseName) { return baseName + ".dll"; }
+
+namespace {
+
+// Text in the ANSI code page, in which the programs write their messages.
+std::string narrow(const std::wstring& text) {
+  const int length = static_cast<int>(text.size());
+  const int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), length, nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.c_str(), length, result.data(), size, nullptr, nullptr);
+  return result;
+}
+
+std::wstring widen(const std::string& text) {
+  const int length = static_cast<int>(text.size());
+  const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), length, nullptr, 0);
+  std::wstring result(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.c_str(), length, result.data(), size);
+  return result;
+}
+
+// The folder of the running program's file, in wide characters so that any folder name works.
+bool programFolder(std::wstring& folder, std::string& error) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) {
+      error = errorText(static_cast<int>(GetLastError()));
+      return false;
+    }
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);  // cut short: try a longer buffer
+  }
+  folder = path.substr(0, path.find_last_of(L"\\/"));
+  return true;
+}
+
+// The bitness a PE file is built for (PE32 or PE32+); 0 for a file that is not PE.
+int peBits(const std::wstring& path) {
+  constexpr DWORD kPeOffsetAt = 0x3C;     // where the MZ header keeps the PE header's offset
+  constexpr DWORD kMagicFromPe = 24;      // the optional header's magic, after the file header
+  constexpr unsigned kPe32 = 0x10B, kPe32Plus = 0x20B;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  unsigned char header[4096] = {};
+  DWORD got = 0;
+  const BOOL read = ReadFile(file, header, sizeof header, &got, nullptr);
+  CloseHandle(file);
+  if (!read || got < kPeOffsetAt + 4 || header[0] != 'M' || header[1] != 'Z') return 0;
+  const DWORD at = header[kPeOffsetAt] | header[kPeOffsetAt + 1] << 8 |
+                   header[kPeOffsetAt + 2] << 16 | static_cast<DWORD>(header[kPeOffsetAt + 3]) << 24;
+  if (at > got - kMagicFromPe - 2 || std::memcmp(header + at, "PE\0\0", 4) != 0) return 0;
+  const unsigned magic = header[at + kMagicFromPe] | header[at + kMagicFromPe + 1] << 8;
+  return magic == kPe32 ? 32 : magic == kPe32Plus ? 64 : 0;
+}
+
+}  // namespace
+
+ProgramFolderLibrary::ProgramFolderLibrary(const std::string& fileName) {
+  std::wstring folder;
+  std::string error;
+  if (!programFolder(folder, error)) {
+    folder_ = "this program's folder";
+    problem_ = Problem::Unloadable;
+    reason_ = "that folder cannot be found (" + error + ")";
+    return;
+  }
+  folder_ = narrow(folder);
+  const std::wstring path = folder + L"\\" + widen(fileName);
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  const DWORD attributesError = GetLastError();
+  if (attributes == INVALID_FILE_ATTRIBUTES &&
+      (attributesError == ERROR_FILE_NOT_FOUND || attributesError == ERROR_PATH_NOT_FOUND)) {
+    problem_ = Problem::Missing;
+    return;
+  }
+  // No system dialog when the file or a library it needs cannot be loaded: we say it ourselves.
+  const UINT errorMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+  // Libraries it needs in turn are looked for in its folder first.
+  HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  const DWORD loadError = GetLastError();
+  SetErrorMode(errorMode);
+  handle_ = module;
+  if (module != nullptr) return;
+
+  reason_ = errorText(static_cast<int>(loadError));
+  const std::size_t insert = reason_.find("%1");
+  if (insert != std::string::npos) reason_.replace(insert, 2, fileName);
+  if (loadError == ERROR_MOD_NOT_FOUND) reason_ = "a library it needs is missing (" + reason_ + ")";
+  constexpr int kProgramBits = sizeof(void*) * CHAR_BIT;
+  libraryBits_ = peBits(path);
+  problem_ = libraryBits_ == 0               ? Problem::NotALibrary
+             : libraryBits_ != kProgramBits ? Problem::OtherBitness
+                                            : Problem::Unloadable;
+}
+
+LibraryFunction ProgramFolderLibrary::function(const std::string& name) const {
+  if (handle_ == nullptr) return nullptr;
+  return reinterpret_cast<LibraryFunction>(GetProcAddress(static_cast<HMODULE>(handle_), name.c_str()));
+}
 
 }  // namespace platform

@@ -1,0 +1,51 @@
+// The controller library, loaded from the program's own folder when a receiver starts, and its
+// six operations looked up in it: building the receivers needs no import library.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "controller/axclcom.h"
+#include "platform/platform.h"
+
+namespace controller {
+
+// The six operations, typed as controller/axclcom.h (or the vendor's header) declares them, so
+// that they are called in the declared convention.
+struct Operations {
+  decltype(&::init_axcl_config) init_axcl_config = nullptr;
+  decltype(&::get_axcl_state) get_axcl_state = nullptr;
+  decltype(&::move_org) move_org = nullptr;
+  decltype(&::write_velocity) write_velocity = nullptr;
+  decltype(&::move_abs) move_abs = nullptr;
+  decltype(&::close_axcl) close_axcl = nullptr;
+};
+
+// Loads AXCLCOM from the program's folder and looks up all six operations. False when the
+// library is missing, cannot be loaded or lacks an operation: `problem` then says in one
+// sentence which file, which folder, what is wrong and what to do, and nothing has been called.
+bool loadController(Operations& operations, std::string& problem);
+
+// How one operation is declared: a __stdcall one on 32-bit Windows is exported with its
+// argument bytes in the name.
+struct OperationDeclaration {
+  const char* name;
+  bool stdcall;
+  std::size_t argumentBytes;
+};
+
+// The names a library may export the operation under, the most telling first: MinGW's
+// (move_abs@8), Visual C++'s (_move_abs@8), then the plain one a .def file gives.
+std::vector<std::string> exportNames(const OperationDeclaration& operation);
+
+using FunctionLookup = std::function<platform::LibraryFunction(const std::string& name)>;
+
+// The operation under the first of its export names that `lookup` finds. nullptr when there is
+// none; `problem` then says why, ending with `remedy` unless a rebuild is the remedy.
+platform::LibraryFunction findOperation(const FunctionLookup& lookup,
+                                        const OperationDeclaration& operation,
+                                        const std::string& remedy, std::string& problem);
+
+}  // namespace controller
