@@ -100,8 +100,10 @@ ScratchDir::~ScratchDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-void ScratchDir::write(const std::string& name, const std::string& contents) const {
-  std::ofstream(file(name), std::ios::binary) << contents;
+bool ScratchDir::write(const std::string& name, const std::string& contents) const {
+  std::ofstream out(file(name), std::ios::binary);
+  out << contents;
+  return static_cast<bool>(out);
 }
 
 std::vector<std::string> receiverCommand(Side side) {

@@ -38,7 +38,8 @@ class ScratchDir {
   ScratchDir& operator=(const ScratchDir&) = delete;
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
-  void write(const std::string& name, const std::string& contents) const;
+  // False when the file could not be written whole.
+  bool write(const std::string& name, const std::string& contents) const;
 
  private:
   std::string path_;

@@ -15,6 +15,7 @@
 
 #include "app/settings.h"
 #include "settings_line.h"
+#include "support/receiver_process.h"
 
 namespace {
 
@@ -209,31 +210,6 @@ std::vector<SettingsFile> corpus() {
   };
 }
 
-// A fresh folder for the corpus, removed with everything in it.
-class CorpusDir {
- public:
-  CorpusDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "settings-parity-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~CorpusDir() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  CorpusDir(const CorpusDir&) = delete;
-  CorpusDir& operator=(const CorpusDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-  bool write(const std::string& name, const std::string& bytes) const {
-    std::ofstream out(file(name), std::ios::binary);
-    out << bytes;
-    return static_cast<bool>(out);
-  }
-
- private:
-  std::string path_;
-};
-
 // Settings files the fuzzer found at corners where two readers could disagree, if any.
 std::vector<SettingsFile> fuzzFindings() {
   std::vector<SettingsFile> found;
@@ -304,7 +280,7 @@ TEST_P(SettingsParity, NativeReaderReadsEveryFileAsWindowsDoes) {
   const app::SideProfile& profile = *GetParam();
   const std::string side = profile.side == motion::Side::Left ? "L" : "R";
 
-  const CorpusDir dir;
+  const testsupport::ScratchDir dir;
   ASSERT_FALSE(dir.path().empty());
   std::vector<SettingsFile> files = corpus();
   for (SettingsFile& finding : fuzzFindings()) files.push_back(std::move(finding));
