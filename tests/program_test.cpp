@@ -433,7 +433,15 @@ INSTANTIATE_TEST_SUITE_P(
 // Every test here binds or sends to the receivers' fixed ports.
 class PortsEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override { lock_ = std::make_unique<ReceiverPortsLock>(); }
+  void SetUp() override {
+    lock_ = std::make_unique<ReceiverPortsLock>();
+    // A port held by another program would fail every test slowly and name nothing.
+    for (const Side side : {Side::Left, Side::Right}) {
+      ASSERT_FALSE(findBoundUdpSocket(receiverPort(side)).has_value())
+          << "UDP port " << receiverPort(side) << " is held by another program (perhaps a "
+          << "receiver left running); the program tests need it free";
+    }
+  }
   void TearDown() override { lock_.reset(); }
 
  private:
