@@ -5,13 +5,24 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config      # native build
   libgtest-dev libgmock-dev             # unit and program tests
-  g++-mingw-w64-x86-64-posix            # Windows build (threads in the C++ runtime: posix flavour)
+  g++-mingw-w64-x86-64-posix            # 64-bit Windows build (posix flavour: threads in the C++ runtime)
+  g++-mingw-w64-i686-posix              # 32-bit Windows build
   googletest                            # GoogleTest sources, compiled for the Windows tests
-  wine wine64                           # runs the Windows tests; wine64 is the 64-bit loader
+  wine wine64                           # runs the 64-bit Windows tests; wine64 is the 64-bit loader
+  wine32:i386                           # runs the 32-bit Windows tests
   clang libclang-rt-14-dev              # fuzzing: clang with libFuzzer and the sanitizer runtimes
   libbenchmark-dev                      # benchmarks (bench/)
   gnuplot-nox                           # bench run plot (tools/plot-run.sh)
 )
+
+sudo_cmd=""
+[ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+
+# Debian's 32-bit Wine comes from the i386 architecture, which dpkg must know first.
+if [ "$(dpkg --print-architecture)" = amd64 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "Adding the i386 architecture for 32-bit Wine"
+  $sudo_cmd dpkg --add-architecture i386
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -20,8 +31,6 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
 fi

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -18,6 +20,7 @@
 #include "net/angle_message.h"
 #include "support/expected_commands.h"
 #include "support/receiver_process.h"
+#include "support/text_file.h"
 
 namespace {
 
@@ -44,12 +47,14 @@ struct ReceiverRun {
   // `makeSettings`, when given, makes the settings file in place of writing `settings`.
   ReceiverRun(Side side, std::vector<std::pair<std::string, std::string>> environment = {},
       const std::string& settings = "", bool keepStdinOpen = false,
-      void (*makeSettings)(const std::string& path) = nullptr) {
+      void (*makeSettings)(const std::string& path) = nullptr,
+      std::vector<std::string> command = {}) {
     if (!settings.empty()) dir.write("brenik.ini", settings);
     if (makeSettings != nullptr) makeSettings(dir.file("brenik.ini"));
     environment.emplace_back("AXCLCOM_TRACE", trace);
+    if (command.empty()) command = receiverCommand(side);
     process = std::make_unique<ReceiverProcess>(
-        ReceiverProcess::Options{receiverCommand(side), dir.path(), environment, keepStdinOpen});
+        ReceiverProcess::Options{command, dir.path(), environment, keepStdinOpen});
   }
 
   std::vector<std::string> calls() const { return traceCalls(trace); }
@@ -429,6 +434,111 @@ INSTANTIATE_TEST_SUITE_P(
                          },
                          "COM5", true}),
     [](const ::testing::TestParamInfo<SettingsFileCase>& c) { return c.param.name; });
+
+// The receiver copied alone into a folder of its own, away from its working folder, so that the
+// only controller library it may load is one put beside the copy.
+struct ProgramCopy {
+  ScratchDir dir;
+  std::string folder = std::filesystem::canonical(dir.path()).string();
+  std::vector<std::string> command = receiverCommand(Side::Left);
+  std::string built = command.back();  // the program as built, beside the build's stand-in
+
+  ProgramCopy() {
+    command.back() = folder + "/" + std::filesystem::path(built).filename().string();
+    std::filesystem::copy_file(built, command.back());
+  }
+  void putBeside(const std::string& library) const {
+    std::filesystem::copy_file(library, folder + "/" + programBuild().libraryFile);
+  }
+  std::string builtStandin() const {
+    return std::filesystem::path(built).parent_path().string() + "/" + programBuild().libraryFile;
+  }
+  // The folder as the program names it: Wine shows the Linux root as drive Z:.
+  std::string seenFolder() const {
+    if (!launchedThroughEmulator()) return folder;
+    std::string windows = "Z:" + folder;
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    return windows;
+  }
+};
+
+// What sits beside the program where its controller library should be.
+enum class Beside { Nothing, Text, OtherBitness, LackingOperation };
+
+struct LibraryRefusal {
+  const char* name;
+  Beside beside;
+};
+
+class LibraryRefusalTest : public ::testing::TestWithParam<LibraryRefusal> {};
+
+TEST_P(LibraryRefusalTest, OneLineNamesFileFolderAndFaultThenStatusThreeWithNoCall) {
+  const ProgramBuild build = programBuild();
+  const ProgramCopy copy;
+  const std::string& file = build.libraryFile;
+  const std::string bits = std::to_string(build.bits) + "-bit";
+  const std::string remedy = "put the controller's " + bits + " " + file + " there";
+  const std::string where =
+      "L_BrenikReceiver: cannot use the controller library " + file + " in " + copy.seenFolder() + ": ";
+  ScratchDir work;
+  std::string expected;
+  switch (GetParam().beside) {
+    case Beside::Nothing:
+      // A library in the working folder is not the program's own.
+      std::filesystem::copy_file(copy.builtStandin(), work.file(file));
+      expected = "L_BrenikReceiver: no controller library " + file + " in " + copy.seenFolder() +
+                 "; " + remedy + ", beside this program";
+      break;
+    case Beside::Text:
+      copy.dir.write(file, "not a library\n");
+      expected = where + "it is not a library; " + remedy;
+      break;
+    case Beside::OtherBitness: {
+      const std::string other = build.bits == 64 ? "32-bit" : "64-bit";
+      if (launchedThroughEmulator()) {
+        copy.putBeside(build.testLibraries + "/other-bitness/" + file);
+      } else {  // no compiler for the other bitness here: an ELF header of the other class
+        const char elfClass = build.bits == 64 ? 1 : 2;
+        copy.dir.write(file, std::string("\x7f" "ELF", 4) + elfClass + std::string(59, '\1'));
+      }
+      expected = where + "it is a " + other + " library and this program is " + bits + "; use " +
+                 other + " receivers with it, or " + remedy;
+      break;
+    }
+    case Beside::LackingOperation:
+      copy.putBeside(build.testLibraries + "/lacking-operation/" + file);
+      expected = where + "it has no operation close_axcl" +
+                 (build.stdcall ? " (looked for close_axcl@0, _close_axcl@0, close_axcl)" : "") +
+                 "; " + remedy;
+      break;
+  }
+  ReceiverProcess process({copy.command, work.path(), {{"AXCLCOM_TRACE", work.file("trace.txt")}}});
+  const std::optional<int> code = process.waitExit(10s);
+  ASSERT_TRUE(code.has_value()) << "still running";
+  EXPECT_EQ(*code, 3);
+  EXPECT_EQ(lines(process.standardError()), std::vector<std::string>{expected});
+  EXPECT_FALSE(std::filesystem::exists(work.file("trace.txt"))) << readFile(work.file("trace.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Libraries, LibraryRefusalTest,
+    ::testing::Values(LibraryRefusal{"Missing", Beside::Nothing},
+                      LibraryRefusal{"NotALibrary", Beside::Text},
+                      LibraryRefusal{"OtherBitness", Beside::OtherBitness},
+                      LibraryRefusal{"LackingAnOperation", Beside::LackingOperation}),
+    [](const ::testing::TestParamInfo<LibraryRefusal>& refusal) { return refusal.param.name; });
+
+TEST(ControllerLibrary, StdcallOperationsExportedUnderPlainNamesAreUsed) {
+  const ProgramBuild build = programBuild();
+  if (!build.stdcall) GTEST_SKIP() << "plain names are the only ones this build looks for";
+  const ProgramCopy copy;
+  copy.putBeside(build.testLibraries + "/plain-names/" + build.libraryFile);
+  ReceiverRun run(Side::Left, {}, "", false, nullptr, copy.command);
+  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1)) << run.process->standardError();
+  EXPECT_EQ(run.calls(), (std::vector<std::string>{openCall("COM8", 1), "get_axcl_state -> 4",
+                                                   "move_org 0 7"}));
+  run.expectCleanStop();
+}
 
 // Every test here binds or sends to the receivers' fixed ports.
 class PortsEnvironment : public ::testing::Environment {

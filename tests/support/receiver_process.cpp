@@ -23,8 +23,8 @@
 #include <sstream>
 #include <stdexcept>
 
-#ifndef BRENIK_DEFAULT_PROGRAM_DIR
-#error "the build names the folder of the receivers under test"
+#if !defined(BRENIK_DEFAULT_PROGRAM_DIR) || !defined(BRENIK_DEFAULT_TEST_LIBRARY_DIR)
+#error "the build names the folders of the receivers under test and of their test libraries"
 #endif
 
 namespace testsupport {
@@ -117,6 +117,14 @@ std::vector<std::string> receiverCommand(Side side) {
 std::uint16_t receiverPort(Side side) { return side == Side::Left ? 11111 : 22222; }
 
 bool launchedThroughEmulator() { return !environmentOr("BRENIK_LAUNCHER", "").empty(); }
+
+ProgramBuild programBuild() {
+  const bool windows = environmentOr("BRENIK_PROGRAM_SUFFIX", "") == ".exe";
+  return {windows ? "AXCLCOM.dll" : "libAXCLCOM.so",
+          std::atoi(environmentOr("BRENIK_PROGRAM_BITS", std::to_string(sizeof(void*) * 8)).c_str()),
+          environmentOr("BRENIK_CONTROLLER_STDCALL", "") == "1",
+          environmentOr("BRENIK_TEST_LIBRARY_DIR", BRENIK_DEFAULT_TEST_LIBRARY_DIR)};
+}
 
 ReceiverProcess::ReceiverProcess(Options options) {
   char stderrName[] = "/tmp/brenik-stderr-XXXXXX";

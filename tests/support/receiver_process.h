@@ -55,6 +55,17 @@ std::uint16_t receiverPort(Side side);
 // True when the program under test is started through a launcher such as Wine.
 bool launchedThroughEmulator();
 
+// The build under test: its controller library's file name, its bitness (BRENIK_PROGRAM_BITS),
+// whether it calls the controller __stdcall (BRENIK_CONTROLLER_STDCALL=1) and the folder of the
+// controller libraries made for its tests (BRENIK_TEST_LIBRARY_DIR); by default the native build.
+struct ProgramBuild {
+  std::string libraryFile;
+  int bits;
+  bool stdcall;
+  std::string testLibraries;
+};
+ProgramBuild programBuild();
+
 class ReceiverProcess {
  public:
   struct Options {

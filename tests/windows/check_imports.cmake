@@ -1,8 +1,8 @@
 # Fails when a program or library in BIN_DIR imports a DLL that a bare Windows does not have:
-# the compiler's runtimes must be linked in, and only the controller library ships beside them.
+# the compiler's runtimes must be linked in, and the controller library is loaded, not imported.
 #   cmake -DOBJDUMP=<objdump> -DBIN_DIR=<folder> -P check_imports.cmake
 cmake_minimum_required(VERSION 3.25)
-set(allowed kernel32.dll msvcrt.dll ws2_32.dll user32.dll advapi32.dll shell32.dll axclcom.dll)
+set(allowed kernel32.dll msvcrt.dll ws2_32.dll user32.dll advapi32.dll shell32.dll)
 
 file(GLOB binaries "${BIN_DIR}/*.exe" "${BIN_DIR}/*.dll")
 if(NOT binaries)
