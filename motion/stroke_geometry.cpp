@@ -28,7 +28,8 @@ struct Tilt {
     const double radians = static_cast<double>(angle) * kPi / 180.0;
     cosA = std::cos(radians);
     sinA = std::sin(radians);
-    shift = static_cast<float>(static_cast<double>(radius) * kTwoPi * static_cast<double>(angle) / 360.0);
+    shift = static_cast<float>(static_cast<double>(radius) * kTwoPi * static_cast<double>(angle) /
+                               360.0);
   }
 
   Point move(double p, double q) const {

@@ -107,11 +107,13 @@ INSTANTIATE_TEST_SUITE_P(
         // (the left moving less) and stay there while only the third moves: speeds kept again.
         Scenario{"RollTenThenPitchIntoTheClamp",
                  {{0, 10}, {0, 10}, {20, 0}, {19.9f, 0}},
-                 {{20000, 33, -22132}, {20000, 33, -22132}, {7805, 12, -30000}, {7805, 12, -30000}},
-                 {{14465, 23, -9841}, {14465, 23, -9841}, {20000, 33, -30000}, {20000, 33, -30000}}},
+                 {{20000, 33, -22132}, {20000, 33, -22132},
+                  {7805, 12, -30000}, {7805, 12, -30000}},
+                 {{14465, 23, -9841}, {14465, 23, -9841},
+                  {20000, 33, -30000}, {20000, 33, -30000}}},
         // Right target held at the 300 clamp while the left moves: ratio 0, kept after. With the
         // roll reversed the left is held and the right target alone moves.
-        Scenario{"OwnChangeZero",
+        Scenario{"OneFrontHeldAtTheClamp",
                  {{20, -20}, {20, -19}, {20, -19}},
                  {{9225, 15, -21918}, {20000, 33, -22132}, {20000, 33, -22132}},
                  {{20000, 33, -30000}, {0, 0, -30000}, {0, 0, -30000}}},
