@@ -10,10 +10,10 @@ struct Point {
 
 struct PlatformGeometry {
   float rollingRadius;
-  Point mount;        // where the actuator meets the platform
-  Point axis;         // a second point on the actuator's axis, above the mount point
+  Point mount;          // where the actuator meets the platform
+  Point axis;           // a second point on the actuator's axis, above the mount point
   float lowerAxisDrop;  // a third point on the axis lies this far below the mount point
-  Point floorStart;   // the floor segment, level with the mount point at rest
+  Point floorStart;     // the floor segment, level with the mount point at rest
   Point floorEnd;
 };
 

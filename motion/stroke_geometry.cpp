@@ -48,8 +48,9 @@ float backRotate(float angle, float vx, float vy) {
 }  // namespace
 
 // How far the mount point lies from the floor along the tilted axis. With mount point (mx, my)
-// and r the angle in radians, this is  mx·tan r + my·(1 - 1/cos r):  the foot on the floor
-// rolls along with the mount point, so the rolling radius drops out.
+// and r the angle in radians, this is  mx·tan r + my·(1 - 1/cos r)  (the rolling shift moves the
+// foot on the floor as much as the mount point, so the radius drops out). The closed form agrees
+// only to 0.0001 mm: the steps below are kept for the seat's exact float strokes.
 float pitchStroke(const PlatformGeometry& platform, float angle) {
   const Point& rest = platform.mount;
   const Tilt tilt(platform.rollingRadius, angle);
@@ -83,7 +84,8 @@ float pitchStroke(const PlatformGeometry& platform, float angle) {
 }
 
 // How far the mount point moved along the tilted axis. With mount point (mx, my), rolling radius
-// R and r the angle in radians, this is  (mx + R·r)·sin r + my·(1 - cos r).
+// R and r the angle in radians, this is  (mx + R·r)·sin r + my·(1 - cos r);  as above, the steps
+// below are kept for the seat's exact float strokes.
 float rollStroke(const PlatformGeometry& platform, float angle) {
   const Point& rest = platform.mount;
   const Point mount = Tilt(platform.rollingRadius, angle).move(rest.x, rest.y);
