@@ -1,8 +1,6 @@
 // The planner as sequences of datagrams for both sides, against a recording controller.
 #include <cmath>
 #include <cstdint>
-#include <limits>
-#include <ostream>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -68,11 +66,7 @@ struct Scenario {
 };
 
 void PrintTo(const Scenario& s, std::ostream* out) {
-  const char* separator = "";
-  for (const Angles& a : s.sequence) {
-    *out << separator << "(" << a.pitch << ", " << a.roll << ")";
-    separator = ", ";
-  }
+  for (const Angles& a : s.sequence) *out << "(" << a.pitch << ", " << a.roll << ")";
 }
 
 class PlannerScenario : public ::testing::TestWithParam<Scenario> {};
@@ -119,51 +113,27 @@ INSTANTIATE_TEST_SUITE_P(
                  {{20000, 33, -30000}, {0, 0, -30000}, {0, 0, -30000}}},
         // Not a number fails both gates: everything stays at rest.
         Scenario{"NotANumber",
-                 {{std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}},
+                 {{NAN, INFINITY}},
                  {{20000, 33, -15000}},
                  {{20000, 33, -15000}}}),
     [](const ::testing::TestParamInfo<Scenario>& scenario) { return scenario.param.name; });
 
-struct KnownTargets {
-  Angles angles;
-  motion::Targets targets;
-};
-
-void PrintTo(const KnownTargets& k, std::ostream* out) {
-  *out << "(" << k.angles.pitch << ", " << k.angles.roll << ") -> " << k.targets.left << ", "
-       << k.targets.right << ", " << k.targets.third;
+// Whole millimetres (rest and the clamp) are always exact; the other pins hold to `tolerance`.
+void expectTargets(Angles a, const motion::Targets& pinned, double tolerance = 0.001) {
+  const motion::Targets got = motion::computeTargets(a.pitch, a.roll);
+  const auto allowed = [&](float stroke) { return stroke == std::trunc(stroke) ? 0.0 : tolerance; };
+  EXPECT_NEAR(got.left, pinned.left, allowed(pinned.left)) << a.pitch << ", " << a.roll;
+  EXPECT_NEAR(got.right, pinned.right, allowed(pinned.right)) << a.pitch << ", " << a.roll;
+  EXPECT_NEAR(got.third, pinned.third, allowed(pinned.third)) << a.pitch << ", " << a.roll;
 }
 
-class TargetsOf : public ::testing::TestWithParam<KnownTargets> {};
-
-// Whole millimetres (rest and the clamp) are exact; the others are pinned to a thousandth.
-void expectStroke(float got, float pinned) {
-  EXPECT_NEAR(got, pinned, pinned == std::trunc(pinned) ? 0.0 : 0.001);
-}
-
-TEST_P(TargetsOf, KnownAttitude) {
-  const KnownTargets& k = GetParam();
-  const motion::Targets got = motion::computeTargets(k.angles.pitch, k.angles.roll);
-  expectStroke(got.left, k.targets.left);
-  expectStroke(got.right, k.targets.right);
-  expectStroke(got.third, k.targets.third);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, TargetsOf,
-    ::testing::Values(KnownTargets{{10, 0}, {217.862f, 217.862f, 93.057f}},
-                      KnownTargets{{0, 10}, {221.322f, 98.414f, 150}},
-                      KnownTargets{{20, -20}, {219.190f, 300, 43.903f}}));
-
-TEST(Planner, PitchOutsideTheGateCountsAsLevel) {
-  // Only the roll terms move left and right; just past the gate counts as far past it.
+TEST(Planner, TargetsOfTheKnownAttitudes) {
+  expectTargets({10, 0}, {217.862f, 217.862f, 93.057f});
+  expectTargets({0, 10}, {221.322f, 98.414f, 150});
+  expectTargets({20, -20}, {219.190f, 300, 43.903f});
+  // A pitch outside the gate counts as none, exactly; just past the gate as far past it.
   const motion::Targets level = motion::computeTargets(0, 10);
-  for (float pitch : {25.0f, 20.0001f, -20.0001f}) {
-    const motion::Targets gated = motion::computeTargets(pitch, 10);
-    EXPECT_EQ(gated.left, level.left) << pitch;
-    EXPECT_EQ(gated.right, level.right) << pitch;
-    EXPECT_EQ(gated.third, 150.0f) << pitch;
-  }
+  for (float pitch : {25.0f, 20.0001f, -20.0001f}) expectTargets({pitch, 10}, level, 0.0);
 }
 
 TEST(Planner, PositionsAreTruncatedHundredthsWithTheSignReversed) {
