@@ -91,7 +91,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Equal front moves, the third's smaller: both run at full speed.
         Scenario{"PitchTen", {{10, 0}}, {{20000, 33, -21786}}, {{20000, 33, -21786}}},
         // Equal front moves, the third's larger: the third's move sets the pace, both fronts run
-        // slower. Back to level, the third again moves most from where it was last sent.
+        // slower. Back to level the third's move counts from its last target, so again.
         Scenario{"PitchMinusTenAndBack",
                  {{-10, 0}, {0, 0}},
                  {{16781, 27, -9305}, {16781, 27, -15000}},
@@ -112,10 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {{9225, 15, -21918}, {20000, 33, -22132}, {20000, 33, -22132}},
                  {{20000, 33, -30000}, {0, 0, -30000}, {0, 0, -30000}}},
         // Not a number fails both gates: everything stays at rest.
-        Scenario{"NotANumber",
-                 {{NAN, INFINITY}},
-                 {{20000, 33, -15000}},
-                 {{20000, 33, -15000}}}),
+        Scenario{"NotANumber", {{NAN, INFINITY}}, {{20000, 33, -15000}}, {{20000, 33, -15000}}}),
     [](const ::testing::TestParamInfo<Scenario>& scenario) { return scenario.param.name; });
 
 // Whole millimetres (rest and the clamp) are always exact; the other pins hold to `tolerance`.
