@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <string>
 
@@ -80,10 +79,12 @@ int main(int argc, char** argv) {
   ControllerCommands commands(axcl);
   char buffer[net::kReceiveSize + 1];
   while (!platform::stopRequested()) {
-    std::memset(buffer, 0, sizeof buffer);  // the receive call does not say how much it wrote
+    std::size_t received = 0;
     const platform::ReceiveStatus status =
-        platform::receiveDatagram(socket, buffer, net::kReceiveSize, kPollMs, error);
-    if (status != platform::ReceiveStatus::Datagram || buffer[0] == '\0') continue;
+        platform::receiveDatagram(socket, buffer, net::kReceiveSize, kPollMs, received, error);
+    if (status != platform::ReceiveStatus::Datagram) continue;
+    buffer[received] = '\0';  // the text is the bytes up to the first zero byte, as in the receiver
+    if (buffer[0] == '\0') continue;
     if (const auto angles = net::readAngles(buffer, settings.reversal)) {
       motion::planAndCommand(angles->pitch, angles->roll, profile.side, settings.limits, planner,
                              commands);

@@ -20,12 +20,9 @@ constexpr double kPositionUnit = 0.01;
 
 bool withinGate(float angle) { return angle >= -kAngleGate && angle <= kAngleGate; }
 
-float pitchTerm(float pitch) {
-  return pitchStroke(kRollingRadius, pitch, kMountX, kMountY, kAxisX, kAxisY, kFloorStartX,
-                     kFloorStartY, kFloorEndX, kFloorEndY);
-}
+float pitchTerm(float pitch) { return pitchStroke(kPlatform, pitch); }
 
-float rollTerm(float roll) { return rollStroke(kRollingRadius, roll, kMountX, kMountY); }
+float rollTerm(float roll) { return rollStroke(kPlatform, roll); }
 
 float clampStroke(float stroke) {
   if (stroke > kMaxStroke) return kMaxStroke;
@@ -49,10 +46,12 @@ PlannerState initialPlannerState(const MotionLimits& limits) {
 
 Targets computeTargets(float pitch, float roll) {
   float front = 0.0f;
-  float back = 0.0f;
+  float third = 0.0f;
   if (withinGate(pitch)) {
     front = pitchTerm(pitch);
-    back = pitchTerm(-pitch);
+    // The third actuator lies across the pitch axis from the left and right ones: a pitch that
+    // raises the front lowers it, so it sees the tilt mirrored.
+    third = pitchTerm(-pitch);
   }
   float leftSum = front;
   float rightSum = front;
@@ -61,7 +60,7 @@ Targets computeTargets(float pitch, float roll) {
     rightSum = front + rollTerm(-roll);
   }
   return {clampStroke(leftSum + kRestStroke), clampStroke(rightSum + kRestStroke),
-          clampStroke(back + kRestStroke)};
+          clampStroke(third + kRestStroke)};
 }
 
 std::int32_t controllerPosition(float target) {

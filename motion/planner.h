@@ -25,7 +25,7 @@ struct MotionLimits {
 struct Targets {
   float left;
   float right;
-  float third;
+  float third;  // across the pitch axis from the left and right actuators
 };
 
 struct PlannerState {

@@ -1,17 +1,23 @@
-// The seat's platform as built (mm): rolling radius, the actuator's mount point, a second point
-// on its axis 1000 above it, and the floor segment level with the mount point at rest.
+// The seat's platform as built: the points and lengths (mm) the stroke geometry works from.
 #pragma once
 
 namespace motion {
 
-constexpr float kRollingRadius = 503.0f;
-constexpr float kMountX = 353.9f;
-constexpr float kMountY = -353.9f;
-constexpr float kAxisX = 353.9f;
-constexpr float kAxisY = 646.1f;
-constexpr float kFloorStartX = 1353.9f;
-constexpr float kFloorStartY = -353.9f;
-constexpr float kFloorEndX = -646.1f;
-constexpr float kFloorEndY = -353.9f;
+struct Point {
+  float x;
+  float y;
+};
+
+struct PlatformGeometry {
+  float rollingRadius;
+  Point mount;          // where the actuator meets the platform
+  Point axis;           // a second point on the actuator's axis, above the mount point
+  float lowerAxisDrop;  // a third point on the axis lies this far below the mount point
+  Point floorStart;     // the floor segment, level with the mount point at rest
+  Point floorEnd;
+};
+
+constexpr PlatformGeometry kPlatform{
+    503.0f, {353.9f, -353.9f}, {353.9f, 646.1f}, 1000.0f, {1353.9f, -353.9f}, {-646.1f, -353.9f}};
 
 }  // namespace motion

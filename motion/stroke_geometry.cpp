@@ -2,7 +2,9 @@
 // turns the platform frame about its origin and shifts it by the arc length R·a it rolls:
 //     (p, q)  ->  (cos a·p - sin a·q - R·a,  cos a·q + sin a·p)
 // Trigonometry and its products with coordinates are double; each moved coordinate is then
-// rounded to float, and what follows from moved coordinates is float arithmetic.
+// rounded to float, and what follows from moved coordinates is float arithmetic. These
+// roundings, step by step, define the seat's strokes: a controller position is truncated to a
+// hundredth, so one bit more or less can move a command by a count.
 #include "motion/stroke_geometry.h"
 
 #include <cmath>
@@ -13,13 +15,6 @@ namespace {
 // Written to eleven places as the platform was calibrated, not the library's pi.
 constexpr double kPi = 3.14159265359;
 constexpr double kTwoPi = 6.28318530718;
-// The lower axis point lies this far below the mount point.
-constexpr double kLowerAxisDrop = 1000.0;
-
-struct Point {
-  float x;
-  float y;
-};
 
 // The platform's pose for one tilt: rotation and rolling shift.
 struct Tilt {
@@ -27,11 +22,14 @@ struct Tilt {
   double sinA;
   float shift;
 
+  // The turn takes degrees as pi/180, the rolled arc as its share 2·pi/360 of a full circle: the
+  // two round differently in the last bits, so neither is rewritten as the other.
   Tilt(float radius, float angle) {
     const double radians = static_cast<double>(angle) * kPi / 180.0;
     cosA = std::cos(radians);
     sinA = std::sin(radians);
-    shift = static_cast<float>(static_cast<double>(radius) * kTwoPi * static_cast<double>(angle) / 360.0);
+    shift = static_cast<float>(static_cast<double>(radius) * kTwoPi * static_cast<double>(angle) /
+                               360.0);
   }
 
   Point move(double p, double q) const {
@@ -40,7 +38,7 @@ struct Tilt {
   }
 };
 
-// Projects a displacement back onto the untilted actuator direction.
+// The component of a displacement along the tilted actuator axis (turned back by the tilt).
 float backRotate(float angle, float vx, float vy) {
   const double back = static_cast<double>(-angle) * kPi / 180.0;
   return static_cast<float>(std::sin(back) * static_cast<double>(vx) +
@@ -49,36 +47,49 @@ float backRotate(float angle, float vx, float vy) {
 
 }  // namespace
 
-float pitchStroke(float radius, float angle, float mountX, float mountY, float axisX, float axisY,
-                  float floorStartX, float floorStartY, float floorEndX, float floorEndY) {
-  const Tilt tilt(radius, angle);
-  const Point mount = tilt.move(mountX, mountY);
-  const Point lower = tilt.move(mountX, static_cast<double>(mountY) - kLowerAxisDrop);
-  const Point upper = tilt.move(axisX, axisY);
+// How far the mount point lies from the floor along the tilted axis. With mount point (mx, my)
+// and r the angle in radians, this is  mx·tan r + my·(1 - 1/cos r)  (the rolling shift moves the
+// foot on the floor as much as the mount point, so the radius drops out). The closed form agrees
+// only to 0.0001 mm: the steps below are kept for the seat's exact float strokes.
+float pitchStroke(const PlatformGeometry& platform, float angle) {
+  const Point& rest = platform.mount;
+  const Tilt tilt(platform.rollingRadius, angle);
+  const Point mount = tilt.move(rest.x, rest.y);
+  const Point lower =
+      tilt.move(rest.x, static_cast<double>(rest.y) - static_cast<double>(platform.lowerAxisDrop));
+  const Point upper = tilt.move(platform.axis.x, platform.axis.y);
+  const Point& floorStart = platform.floorStart;
+  const Point& floorEnd = platform.floorEnd;
 
   // Meeting point of the moved axis (lower + t·d) with the floor segment (end + u·(start - end)).
   const float dx = upper.x - lower.x;
   const float dy = upper.y - lower.y;
-  const float floorDx = floorEndX - floorStartX;
-  const float floorDy = floorEndY - floorStartY;
+  const float floorDx = floorEnd.x - floorStart.x;
+  const float floorDy = floorEnd.y - floorStart.y;
   const float den = dx * floorDy - dy * floorDx;
   float foot = 0.0f;  // no meeting point inside both segments: measured from x = 0
   if (den != 0.0f) {
-    const float t = ((floorEndX - lower.x) * floorDy - (floorEndY - lower.y) * floorDx) / den;
+    const float t = ((floorEnd.x - lower.x) * floorDy - (floorEnd.y - lower.y) * floorDx) / den;
     if (t > 0.0f && t < 1.0f) {
-      const float u = (dx * (floorEndY - lower.y) - dy * (floorEndX - lower.x)) / den;
+      const float u = (dx * (floorEnd.y - lower.y) - dy * (floorEnd.x - lower.x)) / den;
       if (u > 0.0f && u < 1.0f) foot = dx * t + lower.x;
     }
   }
 
-  const float vx = (mount.x - (foot - mountX)) - mountX;
-  const float vy = mount.y - mountY;
+  // The moved mount point seen from the foot (at rest the foot is the mount point itself):
+  // vx is mount.x - foot, taken in this order for its float rounding.
+  const float vx = (mount.x - (foot - rest.x)) - rest.x;
+  const float vy = mount.y - rest.y;
   return backRotate(angle, vx, vy);
 }
 
-float rollStroke(float radius, float angle, float mountX, float mountY) {
-  const Point mount = Tilt(radius, angle).move(mountX, mountY);
-  return backRotate(angle, mount.x - mountX, mount.y - mountY);
+// How far the mount point moved along the tilted axis. With mount point (mx, my), rolling radius
+// R and r the angle in radians, this is  (mx + R·r)·sin r + my·(1 - cos r);  as above, the steps
+// below are kept for the seat's exact float strokes.
+float rollStroke(const PlatformGeometry& platform, float angle) {
+  const Point& rest = platform.mount;
+  const Point mount = Tilt(platform.rollingRadius, angle).move(rest.x, rest.y);
+  return backRotate(angle, mount.x - rest.x, mount.y - rest.y);
 }
 
 }  // namespace motion

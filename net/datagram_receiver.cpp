@@ -1,8 +1,6 @@
 // The per-text UDP receiver.
 #include "net/datagram_receiver.h"
 
-#include <cstring>
-
 namespace net {
 namespace {
 
@@ -37,9 +35,10 @@ std::optional<std::string> DatagramReceiver::receiveNonEmpty(const StopCheck& st
                                                              const Report& report) {
   bool failing = false;
   while (!stop()) {
-    std::memset(buffer_.data(), 0, buffer_.size());
     std::string error;
-    switch (platform::receiveDatagram(socket_, buffer_.data(), kReceiveSize, kPollMs, error)) {
+    std::size_t received = 0;
+    switch (platform::receiveDatagram(socket_, buffer_.data(), kReceiveSize, kPollMs, received,
+                                      error)) {
       case platform::ReceiveStatus::Timeout:
         break;
       case platform::ReceiveStatus::Error:
@@ -49,6 +48,7 @@ std::optional<std::string> DatagramReceiver::receiveNonEmpty(const StopCheck& st
         pauseUnlessStopped(kRetryMs, stop);
         break;
       case platform::ReceiveStatus::Datagram:
+        buffer_[received] = '\0';  // the text is the bytes up to the first zero byte
         if (buffer_[0] != '\0') return std::string(buffer_.data());
         break;
     }

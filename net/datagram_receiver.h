@@ -42,12 +42,15 @@ class DatagramReceiver {
   platform::SocketHandle socket_ = platform::kInvalidSocket;
   std::string failure_;
   bool portTaken_ = false;
-  std::array<char, kReceiveSize + 1> buffer_{};  // the last byte stays 0 and ends any text
+  std::array<char, kReceiveSize + 1> buffer_{};  // room for the zero after the longest text
 };
 
 // Binds the port afresh, waits for one non-empty text and lets the port go again. While the
 // port cannot be had it says so once through `report` and tries again about once a second.
 // Returns nothing once `stop` says so.
+// A fresh socket for each text, so that the receiver always acts on the newest attitude and
+// never works through a backlog when the controller is slow: datagrams that arrive between
+// texts are dropped on purpose.
 std::optional<std::string> receiveText(std::uint16_t port, const StopCheck& stop,
                                        const Report& report);
 

@@ -23,9 +23,10 @@ SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* ta
 void closeSocket(SocketHandle socket);
 
 // Waits at most `timeoutMs` for one datagram and copies up to `capacity` bytes of it into
-// `buffer`; a longer datagram fills the buffer and still counts as a datagram.
+// `buffer`, `received` saying how many (0 unless a datagram came); a longer datagram fills the
+// buffer and still counts as a datagram.
 ReceiveStatus receiveDatagram(SocketHandle socket, char* buffer, std::size_t capacity,
-                              int timeoutMs, std::string& error);
+                              int timeoutMs, std::size_t& received, std::string& error);
 
 void sleepMilliseconds(unsigned milliseconds);
 

@@ -62,7 +62,8 @@ void closeSocket(SocketHandle socket) {
 }
 
 ReceiveStatus receiveDatagram(SocketHandle socket, char* buffer, std::size_t capacity,
-                              int timeoutMs, std::string& error) {
+                              int timeoutMs, std::size_t& received, std::string& error) {
+  received = 0;
   pollfd waiting{static_cast<int>(socket), POLLIN, 0};
   const int ready = ::poll(&waiting, 1, timeoutMs);
   if (ready == 0 || (ready < 0 && errno == EINTR)) return ReceiveStatus::Timeout;
@@ -77,6 +78,7 @@ ReceiveStatus receiveDatagram(SocketHandle socket, char* buffer, std::size_t cap
     error = errorText(errno);
     return ReceiveStatus::Error;
   }
+  received = static_cast<std::size_t>(got);
   return ReceiveStatus::Datagram;
 }
 

@@ -108,7 +108,8 @@ void closeSocket(SocketHandle socket) {
 }
 
 ReceiveStatus receiveDatagram(SocketHandle socket, char* buffer, std::size_t capacity,
-                              int timeoutMs, std::string& error) {
+                              int timeoutMs, std::size_t& received, std::string& error) {
+  received = 0;
   const SOCKET s = static_cast<SOCKET>(socket);
   fd_set readable;
   FD_ZERO(&readable);
@@ -124,11 +125,15 @@ ReceiveStatus receiveDatagram(SocketHandle socket, char* buffer, std::size_t cap
   if (got == SOCKET_ERROR) {
     const int code = WSAGetLastError();
     // Windows reports a datagram longer than the buffer as an error after filling the buffer.
-    if (code == WSAEMSGSIZE) return ReceiveStatus::Datagram;
+    if (code == WSAEMSGSIZE) {
+      received = capacity;
+      return ReceiveStatus::Datagram;
+    }
     if (code == WSAEWOULDBLOCK || code == WSAEINTR) return ReceiveStatus::Timeout;
     error = errorText(code);
     return ReceiveStatus::Error;
   }
+  received = static_cast<std::size_t>(got);
   return ReceiveStatus::Datagram;
 }
 

@@ -8,23 +8,23 @@
 
 namespace {
 
-using namespace motion;
+using motion::kPlatform;
 
-constexpr float kRadius = kRollingRadius;
 constexpr double kPi = 3.14159265359;
 
-float pitch(float angle) {
-  return motion::pitchStroke(kRadius, angle, kMountX, kMountY, kAxisX, kAxisY, kFloorStartX,
-                             kFloorStartY, kFloorEndX, kFloorEndY);
-}
+float pitch(float angle) { return motion::pitchStroke(kPlatform, angle); }
+float roll(float angle) { return motion::rollStroke(kPlatform, angle); }
 
-float roll(float angle) { return motion::rollStroke(kRadius, angle, kMountX, kMountY); }
-
+// Neither stroke is odd in the angle: -10 and 10 degrees differ by more than the sign.
 struct KnownStroke {
   float angle;
   float pitch;
   float roll;
 };
+
+void PrintTo(const KnownStroke& k, std::ostream* out) {
+  *out << k.angle << " degrees: pitch " << k.pitch << ", roll " << k.roll;
+}
 
 class KnownStrokes : public ::testing::TestWithParam<KnownStroke> {};
 
@@ -33,14 +33,12 @@ TEST_P(KnownStrokes, MatchWithinAThousandthOfAMillimetre) {
   EXPECT_NEAR(roll(GetParam().angle), GetParam().roll, 0.001);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, KnownStrokes,
-                         ::testing::Values(KnownStroke{-20, -106.097f, -82.332f},
-                                           KnownStroke{-10, -56.943f, -51.586f},
-                                           KnownStroke{-1, -6.123f, -6.077f},
-                                           KnownStroke{0, 0, 0},
-                                           KnownStroke{1, 6.231f, 6.276f},
-                                           KnownStroke{10, 67.862f, 71.322f},
-                                           KnownStroke{20, 151.522f, 159.750f}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, KnownStrokes,
+    ::testing::Values(KnownStroke{-20, -106.097f, -82.332f}, KnownStroke{-10, -56.943f, -51.586f},
+                      KnownStroke{-1, -6.123f, -6.077f}, KnownStroke{0, 0, 0},
+                      KnownStroke{1, 6.231f, 6.276f}, KnownStroke{10, 67.862f, 71.322f},
+                      KnownStroke{20, 151.522f, 159.750f}));
 
 TEST(StrokeGeometry, ZeroTiltIsExactlyZero) {
   EXPECT_EQ(pitch(0.0f), 0.0f);
@@ -51,20 +49,16 @@ TEST(StrokeGeometry, ZeroTiltIsExactlyZero) {
 
 // Closed forms: the foot of the axis is where the rolling radius drops out of the pitch stroke.
 TEST(StrokeGeometry, FollowsTheClosedFormsAcrossTheWorkingRange) {
+  const double mx = kPlatform.mount.x, my = kPlatform.mount.y;
   for (int tenth = -200; tenth <= 200; ++tenth) {
     const float angle = static_cast<float>(tenth) / 10.0f;
     const double r = static_cast<double>(angle) * kPi / 180.0;
-    const double mountX = kMountX, mountY = kMountY, radius = kRadius;
-    const double pitchClosed = mountX * std::tan(r) + mountY * (1.0 - 1.0 / std::cos(r));
-    const double rollClosed = (mountX + radius * r) * std::sin(r) + mountY * (1.0 - std::cos(r));
+    const double radius = kPlatform.rollingRadius;
+    const double pitchClosed = mx * std::tan(r) + my * (1.0 - 1.0 / std::cos(r));
+    const double rollClosed = (mx + radius * r) * std::sin(r) + my * (1.0 - std::cos(r));
     EXPECT_NEAR(pitch(angle), pitchClosed, 1e-4) << "pitch at " << angle;
     EXPECT_NEAR(roll(angle), rollClosed, 1e-4) << "roll at " << angle;
   }
-}
-
-TEST(StrokeGeometry, IsNotOdd) {
-  EXPECT_NE(pitch(-10.0f), -pitch(10.0f));
-  EXPECT_NE(roll(-10.0f), -roll(10.0f));
 }
 
 TEST(StrokeGeometry, OutsideTheRangeTheAxisMissesTheFloorAndMeasuresFromZero) {
@@ -72,12 +66,11 @@ TEST(StrokeGeometry, OutsideTheRangeTheAxisMissesTheFloorAndMeasuresFromZero) {
 }
 
 TEST(StrokeGeometry, FloorParallelToTheAxisStillGivesAFiniteStroke) {
-  // A vertical floor segment at x = 0 runs along the untilted axis direction.
-  const float stroke = motion::pitchStroke(kRadius, 0.0f, kMountX, kMountY, kAxisX, kAxisY, 0.0f,
-                                           -1000.0f, 0.0f, 1000.0f);
-  EXPECT_TRUE(std::isfinite(stroke));
-  // With no meeting point the stroke is measured from x = 0: the mount point's own x.
-  EXPECT_FLOAT_EQ(stroke, 0.0f);
+  // A vertical floor segment at x = 0 runs along the untilted axis and never meets it.
+  motion::PlatformGeometry upright = kPlatform;
+  upright.floorStart = {0.0f, -1000.0f};
+  upright.floorEnd = {0.0f, 1000.0f};
+  EXPECT_EQ(motion::pitchStroke(upright, 0.0f), 0.0f);
 }
 
 }  // namespace

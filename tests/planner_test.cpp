@@ -1,14 +1,11 @@
 // The planner as sequences of datagrams for both sides, against a recording controller.
 #include <cmath>
 #include <cstdint>
-#include <limits>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "motion/planner.h"
-#include "motion/platform_geometry.h"
-#include "motion/stroke_geometry.h"
 
 namespace {
 
@@ -68,6 +65,10 @@ struct Scenario {
   std::vector<Command> right;
 };
 
+void PrintTo(const Scenario& s, std::ostream* out) {
+  for (const Angles& a : s.sequence) *out << "(" << a.pitch << ", " << a.roll << ")";
+}
+
 class PlannerScenario : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(PlannerScenario, CommandsBothSides) {
@@ -75,104 +76,65 @@ TEST_P(PlannerScenario, CommandsBothSides) {
   EXPECT_EQ(run(Side::Right, GetParam().sequence), GetParam().right);
 }
 
+// The seat is the same seen from either side: with every roll reversed the sides swap commands.
+TEST_P(PlannerScenario, ReversedRollSwapsTheSides) {
+  std::vector<Angles> mirrored = GetParam().sequence;
+  for (Angles& a : mirrored) a.roll = -a.roll;
+  EXPECT_EQ(run(Side::Left, mirrored), GetParam().right);
+  EXPECT_EQ(run(Side::Right, mirrored), GetParam().left);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Sequences, PlannerScenario,
     ::testing::Values(
         Scenario{"Level", {{0, 0}}, {{20000, 33, -15000}}, {{20000, 33, -15000}}},
-        // Equal front moves: both run at full speed.
+        // Equal front moves, the third's smaller: both run at full speed.
         Scenario{"PitchTen", {{10, 0}}, {{20000, 33, -21786}}, {{20000, 33, -21786}}},
-        // The right actuator moves less than the left and is slowed in proportion.
-        Scenario{"RollTen", {{0, 10}}, {{20000, 33, -22132}}, {{14465, 23, -9841}}},
-        Scenario{"SameTwice",
-                 {{0, 10}, {0, 10}},
-                 {{20000, 33, -22132}, {20000, 33, -22132}},
-                 {{14465, 23, -9841}, {14465, 23, -9841}}},
-        // Own target clamped at 300 while the other front target moves: ratio 0, kept after.
-        Scenario{"OwnChangeZero",
+        // Equal front moves, the third's larger: the third's move sets the pace, both fronts run
+        // slower. Back to level the third's move counts from its last target, so again.
+        Scenario{"PitchMinusTenAndBack",
+                 {{-10, 0}, {0, 0}},
+                 {{16781, 27, -9305}, {16781, 27, -15000}},
+                 {{16781, 27, -9305}, {16781, 27, -15000}}},
+        // The right actuator moves less than the left and is slowed in proportion; the same
+        // datagram again moves nothing and keeps the speeds. Then both fronts go to the 300 clamp
+        // (the left moving less) and stay there while only the third moves: speeds kept again.
+        Scenario{"RollTenThenPitchIntoTheClamp",
+                 {{0, 10}, {0, 10}, {20, 0}, {19.9f, 0}},
+                 {{20000, 33, -22132}, {20000, 33, -22132},
+                  {7805, 12, -30000}, {7805, 12, -30000}},
+                 {{14465, 23, -9841}, {14465, 23, -9841},
+                  {20000, 33, -30000}, {20000, 33, -30000}}},
+        // Right target held at the 300 clamp while the left moves: ratio 0, kept after. With the
+        // roll reversed the left is held and the right target alone moves.
+        Scenario{"OneFrontHeldAtTheClamp",
                  {{20, -20}, {20, -19}, {20, -19}},
                  {{9225, 15, -21918}, {20000, 33, -22132}, {20000, 33, -22132}},
                  {{20000, 33, -30000}, {0, 0, -30000}, {0, 0, -30000}}},
         // Not a number fails both gates: everything stays at rest.
-        Scenario{"NotANumber",
-                 {{std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}},
-                 {{20000, 33, -15000}},
-                 {{20000, 33, -15000}}}),
+        Scenario{"NotANumber", {{NAN, INFINITY}}, {{20000, 33, -15000}}, {{20000, 33, -15000}}}),
     [](const ::testing::TestParamInfo<Scenario>& scenario) { return scenario.param.name; });
 
+// Whole millimetres (rest and the clamp) are always exact; the other pins hold to `tolerance`.
+void expectTargets(Angles a, const motion::Targets& pinned, double tolerance = 0.001) {
+  const motion::Targets got = motion::computeTargets(a.pitch, a.roll);
+  const auto allowed = [&](float stroke) { return stroke == std::trunc(stroke) ? 0.0 : tolerance; };
+  EXPECT_NEAR(got.left, pinned.left, allowed(pinned.left)) << a.pitch << ", " << a.roll;
+  EXPECT_NEAR(got.right, pinned.right, allowed(pinned.right)) << a.pitch << ", " << a.roll;
+  EXPECT_NEAR(got.third, pinned.third, allowed(pinned.third)) << a.pitch << ", " << a.roll;
+}
+
 TEST(Planner, TargetsOfTheKnownAttitudes) {
-  const motion::Targets tenPitch = motion::computeTargets(10, 0);
-  EXPECT_NEAR(tenPitch.left, 217.862f, 0.001);
-  EXPECT_NEAR(tenPitch.right, 217.862f, 0.001);
-  EXPECT_NEAR(tenPitch.third, 93.057f, 0.001);
-
-  const motion::Targets tenRoll = motion::computeTargets(0, 10);
-  EXPECT_NEAR(tenRoll.left, 221.322f, 0.001);
-  EXPECT_NEAR(tenRoll.right, 98.414f, 0.001);
-  EXPECT_EQ(tenRoll.third, 150.0f);
-
-  const motion::Targets corner = motion::computeTargets(20, -20);
-  EXPECT_NEAR(corner.left, 219.190f, 0.001);
-  EXPECT_EQ(corner.right, 300.0f);
-  EXPECT_NEAR(corner.third, 43.903f, 0.001);
-
-  // Pitch outside the gate: only the roll terms move left and right.
-  const motion::Targets gated = motion::computeTargets(25, 5);
-  EXPECT_EQ(gated.left, motion::rollStroke(motion::kRollingRadius, 5, motion::kMountX, motion::kMountY) + 150.0f);
-  EXPECT_EQ(gated.right, motion::rollStroke(motion::kRollingRadius, -5, motion::kMountX, motion::kMountY) + 150.0f);
-  EXPECT_EQ(gated.third, 150.0f);
-
-  // Just past the gate counts as far past it.
-  const motion::Targets justOut = motion::computeTargets(20.0001f, 7);
-  const motion::Targets farOut = motion::computeTargets(30, 7);
-  EXPECT_EQ(justOut.left, farOut.left);
-  EXPECT_EQ(justOut.right, farOut.right);
-  EXPECT_EQ(justOut.third, 150.0f);
-}
-
-TEST(Planner, ThirdChangeCountsOnlyWhenTheFrontChangesAreEqual) {
-  // Pitch -10 from rest: both fronts move the same, the third moves more, so the third change
-  // is the reference and the fronts run slower than full speed.
-  const motion::Targets a = motion::computeTargets(0, 0);
-  const motion::Targets b = motion::computeTargets(-10, 0);
-  const float dFront = std::fabs(b.left - a.left);
-  const float dThird = std::fabs(b.third - a.third);
-  ASSERT_EQ(std::fabs(b.right - a.right), dFront);
-  ASSERT_GT(dThird, dFront);
-  const float ratio = dFront / dThird;
-  for (Side side : {Side::Left, Side::Right}) {
-    const std::vector<Command> commands = run(side, {{-10, 0}});
-    EXPECT_EQ(commands[0].speed, static_cast<std::int32_t>(20000.0f * ratio));
-    EXPECT_EQ(commands[0].acceleration, static_cast<std::int32_t>(33.0f * ratio));
-    EXPECT_EQ(commands[0].speed, 16781);
-  }
-
-  // With unequal front changes the larger front change is the reference: from pitch 10 to
-  // pitch 5 roll 1 the right front moves most and runs at full speed.
-  const motion::Targets ten = motion::computeTargets(10, 0);
-  const motion::Targets c = motion::computeTargets(5, 1);
-  ASSERT_GT(std::fabs(c.right - ten.right), std::fabs(c.left - ten.left));
-  EXPECT_EQ(run(Side::Right, {{10, 0}, {5, 1}})[1].speed, 20000);
-  EXPECT_LT(run(Side::Left, {{10, 0}, {5, 1}})[1].speed, 20000);
-}
-
-TEST(Planner, ThirdAloneChangingKeepsSpeedAndAcceleration) {
-  // Both fronts held at 300 by the clamp while pitch changes the third target.
-  const std::vector<Command> left = run(Side::Left, {{0, 10}, {20, 0}, {19.9f, 0}}, {20000, 33});
-  const motion::Targets t1 = motion::computeTargets(20, 0);
-  const motion::Targets t2 = motion::computeTargets(19.9f, 0);
-  ASSERT_EQ(t1.left, t2.left);
-  ASSERT_EQ(t1.right, t2.right);
-  ASSERT_NE(t1.third, t2.third);
-  EXPECT_EQ(left[2].speed, left[1].speed);
-  EXPECT_EQ(left[2].acceleration, left[1].acceleration);
+  expectTargets({10, 0}, {217.862f, 217.862f, 93.057f});
+  expectTargets({0, 10}, {221.322f, 98.414f, 150});
+  expectTargets({20, -20}, {219.190f, 300, 43.903f});
+  // A pitch outside the gate counts as none, exactly; just past the gate as far past it.
+  const motion::Targets level = motion::computeTargets(0, 10);
+  for (float pitch : {25.0f, 20.0001f, -20.0001f}) expectTargets({pitch, 10}, level, 0.0);
 }
 
 TEST(Planner, PositionsAreTruncatedHundredthsWithTheSignReversed) {
   EXPECT_EQ(motion::controllerPosition(0.29f), -28);  // 0.29f is just under 0.29
-  EXPECT_EQ(motion::controllerPosition(150.0f), -15000);
-  EXPECT_EQ(motion::controllerPosition(300.0f), -30000);
-  EXPECT_EQ(motion::controllerPosition(0.0f), 0);
-  EXPECT_EQ(motion::controllerPosition(217.862f), -21786);
 }
 
 TEST(Planner, SpeedIsScaledFromTheSettingsAndTruncated) {

@@ -84,11 +84,12 @@ class Listener {
     std::vector<Arrival> got;
     std::string error;
     while (got.size() < count) {
-      // Zeroed per datagram: the receive call does not say how long the datagram was.
-      char buffer[256] = {};
+      char buffer[256];
+      std::size_t received = 0;
       const platform::ReceiveStatus status =
-          platform::receiveDatagram(socket_, buffer, sizeof buffer - 1, quietMs, error);
+          platform::receiveDatagram(socket_, buffer, sizeof buffer - 1, quietMs, received, error);
       if (status != platform::ReceiveStatus::Datagram) break;
+      buffer[received] = '\0';
       got.push_back({buffer, platform::monotonicSeconds()});
     }
     return got;
