@@ -133,25 +133,19 @@ void ProfileLookup::takeUnit(std::uint32_t unit) {
 }
 
 void ProfileLookup::takeText(std::string_view text) {
-  // Lines end at LF, CRLF and lone CR alike.
-  std::size_t start = 0;
-  for (std::size_t i = 0; i < text.size() && !decided_; ++i) {
-    const char c = text[i];
-    if (c != '\n' && c != '\r') continue;
-    const bool secondHalfOfCrLf = c == '\n' && afterCr_ && i == start && line_.empty();
-    afterCr_ = c == '\r';
-    if (secondHalfOfCrLf) {
-      start = i + 1;
-      continue;
-    }
-    const std::string_view piece = text.substr(start, i - start);
-    line_.append(piece.substr(0, kLineLimit - std::min(kLineLimit, line_.size())));
-    endLine();
-    start = i + 1;
+  // Lines end at LF, CR or both; the empty lines between them mean nothing, so a run of line
+  // ends is passed over at once.
+  const auto isLineEnd = [](char c) { return c == '\n' || c == '\r'; };
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  while (at != end && !decided_) {
+    const char* const lineEnd = std::find_if(at, end, isLineEnd);
+    const std::size_t room = kLineLimit - std::min(kLineLimit, line_.size());
+    line_.append(at, std::min(room, static_cast<std::size_t>(lineEnd - at)));
+    if (lineEnd == end) return;  // the line goes on in the next piece
+    if (!line_.empty()) endLine();
+    at = std::find_if_not(lineEnd, end, isLineEnd);
   }
-  if (decided_ || start >= text.size()) return;
-  afterCr_ = false;
-  line_.append(text.substr(start).substr(0, kLineLimit - std::min(kLineLimit, line_.size())));
 }
 
 void ProfileLookup::endLine() {

@@ -45,7 +45,6 @@ class ProfileLookup {
   std::optional<unsigned char> oddByte_;  // half of a UTF-16 unit
   std::optional<std::uint32_t> highSurrogate_;
   std::string line_;
-  bool afterCr_ = false;  // a CR just ended a line: a following LF belongs to it
   bool inWantedSection_ = false;
   bool sectionSeen_ = false;
   bool decided_ = false;
