@@ -47,7 +47,7 @@ bool openController(const controller::Operations& axcl, const std::string& portN
                     unsigned char* parameterBlock) {
   const auto attempt = [&] {
     return axcl.init_axcl_config(portName.c_str(), kOpenArgA, kOpenArgB, kOpenArgC, kOpenArgD,
-                            parameterBlock);
+                                 parameterBlock);
   };
   for (int result = attempt(); result != kOpened; result = attempt()) {
     platform::sleepMilliseconds(kOpenRetryMs);
