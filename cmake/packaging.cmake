@@ -6,6 +6,11 @@ if(NOT WIN32)
 endif()
 
 math(EXPR brenik_bits "${CMAKE_SIZEOF_VOID_P} * 8")
+if(brenik_bits EQUAL 64)
+  set(brenik_other_bits 32)  # the guide names the other ZIP
+else()
+  set(brenik_other_bits 64)
+endif()
 set(brenik_text_dir ${CMAKE_BINARY_DIR}/packaging)
 foreach(text IN ITEMS brenik.ini:brenik.ini README.txt:README.txt
                       simulator-README.txt:simulator/README.txt)
