@@ -15,11 +15,12 @@
 namespace app {
 namespace {
 
-// Arguments of the controller open call and the homing move, as the controller expects them.
-constexpr int kOpenArgA = 20;
-constexpr int kOpenArgB = 3;
-constexpr int kOpenArgC = 0;
-constexpr int kOpenArgD = 1;
+// The four numbers of the open call and the homing mode are the controller's own settings,
+// opaque to this program: passed exactly as the controller expects them.
+constexpr int kOpenSetting1 = 20;
+constexpr int kOpenSetting2 = 3;
+constexpr int kOpenSetting3 = 0;
+constexpr int kOpenSetting4 = 1;
 constexpr unsigned char kParameterFill = 0xFF;
 constexpr unsigned kOpenRetryMs = 5;
 constexpr int kStateOpenGivenUp = 2;
@@ -55,8 +56,8 @@ constexpr double kSlowOpenSeconds = 2.0;
 bool openController(const SideProfile& profile, const controller::Operations& axcl,
                     const std::string& portName, unsigned char* parameterBlock, bool& slow) {
   const auto attempt = [&] {
-    return axcl.init_axcl_config(portName.c_str(), kOpenArgA, kOpenArgB, kOpenArgC, kOpenArgD,
-                                 parameterBlock);
+    return axcl.init_axcl_config(portName.c_str(), kOpenSetting1, kOpenSetting2, kOpenSetting3,
+                                 kOpenSetting4, parameterBlock);
   };
   const double start = platform::monotonicSeconds();
   slow = false;

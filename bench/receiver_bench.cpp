@@ -22,6 +22,11 @@
 
 #include "platform/platform.h"
 #include "support/receiver_process.h"
+#include "support/trace.h"
+#include "support/scratch_dir.h"
+#include "support/datagram_sender.h"
+#include "support/process_status.h"
+#include "support/ports_lock.h"
 
 #ifndef BRENIK_BENCH_BIN_DIR
 #error "the build names the folder of the reference receiver"

@@ -17,3 +17,10 @@ set(BRENIK_CONTROLLER_HEADER "" CACHE STRING
   "File name of the vendor's header in BRENIK_CONTROLLER_INCLUDE_DIR (e.g. AXCLCOM.h), included in place of our declarations")
 set(BRENIK_CONTROLLER_DLL "" CACHE FILEPATH
   "The vendor's AXCLCOM.dll, copied beside the programs and packaged with them")
+
+# The operations' calling convention, wired once for the programs' loader and the stand-in alike.
+add_library(brenik_controller_call INTERFACE)
+if(BRENIK_CONTROLLER_CALL)
+  target_compile_definitions(brenik_controller_call INTERFACE
+                             "AXCLCOM_CALL=${BRENIK_CONTROLLER_CALL}")
+endif()

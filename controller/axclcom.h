@@ -22,8 +22,10 @@
 #else
 extern "C" {
 
-// Opens the controller on a serial port; 1 means opened, anything else means try again.
-AXCLCOM_API int AXCLCOM_CALL init_axcl_config(const char* portName, int a, int b, int c, int d,
+// Opens the controller on a serial port; 1 means opened, anything else means try again. The four
+// settings and the block's contents are the controller's own, opaque to the receivers.
+AXCLCOM_API int AXCLCOM_CALL init_axcl_config(const char* portName, int setting1, int setting2,
+                                              int setting3, int setting4,
                                               unsigned char* parameterBlock);
 // 2 while opening ends the retries; 4 afterwards means ready for motion.
 AXCLCOM_API int AXCLCOM_CALL get_axcl_state(void);

@@ -92,11 +92,12 @@ std::string hexBlock(const unsigned char* block) {
 
 extern "C" {
 
-AXCLCOM_API int AXCLCOM_CALL init_axcl_config(const char* portName, int a, int b, int c, int d,
+AXCLCOM_API int AXCLCOM_CALL init_axcl_config(const char* portName, int setting1, int setting2,
+                                              int setting3, int setting4,
                                               unsigned char* parameterBlock) {
   const int result = initResults().next();
-  trace("init_axcl_config %s %d %d %d %d %s -> %d", portName != nullptr ? portName : "(null)", a,
-        b, c, d, hexBlock(parameterBlock).c_str(), result);
+  trace("init_axcl_config %s %d %d %d %d %s -> %d", portName != nullptr ? portName : "(null)",
+        setting1, setting2, setting3, setting4, hexBlock(parameterBlock).c_str(), result);
   return result;
 }
 

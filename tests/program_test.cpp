@@ -20,6 +20,11 @@
 #include "net/angle_message.h"
 #include "support/expected_commands.h"
 #include "support/receiver_process.h"
+#include "support/trace.h"
+#include "support/scratch_dir.h"
+#include "support/datagram_sender.h"
+#include "support/process_status.h"
+#include "support/ports_lock.h"
 #include "support/text_file.h"
 
 namespace {
@@ -76,13 +81,6 @@ struct ReceiverRun {
     }
   }
 };
-
-// The same commands from the receivers' own reader and planner.
-std::vector<std::string> expectedCommands(Side side, const std::vector<std::string>& texts,
-                                          motion::MotionLimits limits, int reversal) {
-  return testsupport::expectedCommands(
-      side == Side::Left ? motion::Side::Left : motion::Side::Right, texts, limits, reversal);
-}
 
 std::vector<std::string> callsAfterHoming(const std::vector<std::string>& calls) {
   std::vector<std::string> after;

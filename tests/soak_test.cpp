@@ -21,6 +21,11 @@
 #include "net/angle_message.h"
 #include "support/expected_commands.h"
 #include "support/receiver_process.h"
+#include "support/trace.h"
+#include "support/scratch_dir.h"
+#include "support/datagram_sender.h"
+#include "support/process_status.h"
+#include "support/ports_lock.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define BRENIK_SOAK_ASAN 1
@@ -117,8 +122,7 @@ class Stream {
 std::vector<std::string> lastCommands(Side side, const std::vector<std::string>& texts,
                                       const app::Settings& settings) {
   const std::vector<std::string> calls =
-      expectedCommands(side == Side::Left ? motion::Side::Left : motion::Side::Right, texts,
-                       settings.limits, settings.reversal);
+      expectedCommands(side, texts, settings.limits, settings.reversal);
   return {calls.end() - 2, calls.end()};
 }
 
@@ -219,7 +223,7 @@ int main(int argc, char** argv) {
 
   // A rest datagram first, so the known one starts from the rest state whatever came before.
   const app::Settings settings = app::readSettings(
-      app::profileFor(options.side == Side::Left ? motion::Side::Left : motion::Side::Right),
+      app::profileFor(options.side),
       dir.file("brenik.ini").c_str());
   const std::vector<std::string> known{"0,0", "0,-10"};
   if (!sendKnown(sender, known[0], tracePath, offset))

@@ -13,7 +13,8 @@
 #include "motion/planner.h"
 #include "net/angle_message.h"
 #include "support/expected_commands.h"
-#include "support/receiver_process.h"
+#include "support/ports_lock.h"
+#include "support/trace.h"
 #include "support/text_file.h"
 
 namespace {

@@ -10,7 +10,7 @@ file(REMOVE_RECURSE "${WORK_DIR}")
 execute_process(
   COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR} -G Ninja -DCMAKE_BUILD_TYPE=Release
           -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN} -DBUILD_TESTING=OFF
-          -DBRENIK_CONTROLLER_INCLUDE_DIR=${SOURCE_DIR}/tests/windows/vendor
+          -DBRENIK_CONTROLLER_INCLUDE_DIR=${SOURCE_DIR}/tests/windows_build/vendor
           -DBRENIK_CONTROLLER_HEADER=vendor_axclcom.h
           -DBRENIK_CONTROLLER_DLL=${DLL}
   RESULT_VARIABLE result)

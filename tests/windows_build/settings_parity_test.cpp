@@ -15,7 +15,7 @@
 
 #include "app/settings.h"
 #include "settings_line.h"
-#include "support/receiver_process.h"
+#include "support/scratch_dir.h"
 
 namespace {
 

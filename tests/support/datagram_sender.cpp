@@ -1,0 +1,70 @@
+// Sending to a receiver only once its fresh socket is bound, read from /proc/net/udp.
+#include "support/datagram_sender.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
+
+namespace testsupport {
+
+std::optional<BoundSocket> findBoundUdpSocket(std::uint16_t port) {
+  std::ifstream table("/proc/net/udp");
+  std::string line;
+  std::getline(table, line);  // column names
+  while (std::getline(table, line)) {
+    unsigned long localAddress = 0, localPort = 0, txQueue = 0, rxQueue = 0, inode = 0;
+    // sl local_address rem_address st tx_queue:rx_queue tr:tm->when retrnsmt uid timeout inode
+    if (std::sscanf(line.c_str(), " %*d: %lX:%lX %*X:%*X %*X %lX:%lX %*X:%*X %*X %*u %*u %lu",
+                    &localAddress, &localPort, &txQueue, &rxQueue, &inode) == 5 &&
+        localPort == port) {
+      return BoundSocket{inode, rxQueue};
+    }
+  }
+  return std::nullopt;
+}
+
+DatagramSender::DatagramSender(std::uint16_t port) : port_(port) {
+  fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
+  if (fd_ < 0) throw std::runtime_error("cannot open a sending socket");
+}
+
+DatagramSender::~DatagramSender() { ::close(fd_); }
+
+void DatagramSender::sendNow(const std::string& payload) {
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port_);
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ::sendto(fd_, payload.data(), payload.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+}
+
+bool DatagramSender::send(const std::string& payload, std::chrono::milliseconds timeout) {
+  std::optional<BoundSocket> socket;
+  const bool ready = waitFor(
+      [&] {
+        socket = findBoundUdpSocket(port_);
+        return socket && socket->inode != lastInode_ && socket->unreadBytes == 0;
+      },
+      timeout, 1ms);
+  if (!ready) return false;
+  sendNow(payload);
+  // A text the receiver keeps its socket for (an empty one) is consumed on the same socket.
+  const bool keepsSocket = payload.empty() || payload[0] == '\0';
+  if (keepsSocket) {
+    return waitFor(
+        [&] {
+          const std::optional<BoundSocket> now = findBoundUdpSocket(port_);
+          return !now || now->inode != socket->inode || now->unreadBytes == 0;
+        },
+        timeout, 1ms);
+  }
+  lastInode_ = socket->inode;
+  return true;
+}
+
+}  // namespace testsupport
