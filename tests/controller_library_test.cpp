@@ -18,6 +18,9 @@ struct ExportCase {
   std::string problem;
 };
 
+// Parameterised tests are listed by their case's name, the same in every build.
+void PrintTo(const ExportCase& c, std::ostream* out) { *out << c.name; }
+
 void anyFunction() {}
 
 class ExportNames : public ::testing::TestWithParam<ExportCase> {};

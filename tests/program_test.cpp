@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -225,6 +226,9 @@ struct StartupRoad {
   bool ready;                              // homes and runs, or waits on the failure road
 };
 
+// Parameterised tests are listed by their case's name, the same in every build.
+void PrintTo(const StartupRoad& c, std::ostream* out) { *out << c.name; }
+
 class StartupTest : public ::testing::TestWithParam<StartupRoad> {};
 
 TEST_P(StartupTest, FollowsTheRoad) {
@@ -303,6 +307,8 @@ TEST(StartupRetry, PausesFiveMillisecondsBetweenAttemptsAndSaysOnceWhenSlow) {
 // A stop in every phase of a run, by every signal that means one: the controller closed once if
 // it was opened, and the exit status of that phase.
 enum class Phase { WaitingForPort, Opening, NotReady, Running };
+constexpr const char* kPhaseNames[] = {"WaitingForPort", "Opening", "NotReady", "Running"};
+void PrintTo(Phase phase, std::ostream* out) { *out << kPhaseNames[static_cast<int>(phase)]; }
 
 using StopCase = std::tuple<Phase, int>;  // the phase and the signal
 
@@ -336,8 +342,7 @@ TEST_P(StopTest, ClosesTheControllerOnceAndExitsAsDocumented) {
 }
 
 std::string stopCaseName(const ::testing::TestParamInfo<StopCase>& info) {
-  static const char* const phases[] = {"WaitingForPort", "Opening", "NotReady", "Running"};
-  return std::string(phases[static_cast<int>(std::get<0>(info.param))]) + "_SIG" +
+  return std::string(kPhaseNames[static_cast<int>(std::get<0>(info.param))]) + "_SIG" +
          sigabbrev_np(std::get<1>(info.param));
 }
 
@@ -356,6 +361,8 @@ struct ArgumentCase {
   bool onStandardOutput;  // or standard error
   std::string begins;
 };
+
+void PrintTo(const ArgumentCase& c, std::ostream* out) { *out << c.name; }
 
 class ArgumentTest : public ::testing::TestWithParam<ArgumentCase> {};
 
@@ -399,6 +406,8 @@ struct SettingsFileCase {
   std::string port;   // the port opened
   bool onWindowsToo;  // the case exists for a Windows program
 };
+
+void PrintTo(const SettingsFileCase& c, std::ostream* out) { *out << c.name; }
 
 class SettingsFileTest : public ::testing::TestWithParam<SettingsFileCase> {};
 
@@ -467,6 +476,8 @@ struct LibraryRefusal {
   const char* name;
   Beside beside;
 };
+
+void PrintTo(const LibraryRefusal& c, std::ostream* out) { *out << c.name; }
 
 class LibraryRefusalTest : public ::testing::TestWithParam<LibraryRefusal> {};
 

@@ -1,6 +1,7 @@
 // The settings file: how values are found in it, read as numbers, bounded and defaulted.
 #include <cstdint>
 #include <fstream>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -28,6 +29,9 @@ struct LookupCase {
   std::string file;
   std::string expected;
 };
+
+// Parameterised tests are listed by their case's name, the same in every build.
+void PrintTo(const LookupCase& c, std::ostream* out) { *out << c.name; }
 
 class ProfileLookup : public ::testing::TestWithParam<LookupCase> {};
 
@@ -64,6 +68,8 @@ struct NumberCase {
   const char* text;
   std::int32_t value;
 };
+
+void PrintTo(const NumberCase& c, std::ostream* out) { *out << '"' << c.text << '"'; }
 
 class SettingNumber : public ::testing::TestWithParam<NumberCase> {};
 

@@ -7,12 +7,20 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "motion/side.h"
 #include "support/wait.h"
+
+namespace motion {
+
+// Parameterised tests over a side are listed as "left" or "right".
+inline void PrintTo(Side side, std::ostream* out) { *out << (side == Side::Left ? "left" : "right"); }
+
+}  // namespace motion
 
 namespace testsupport {
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,11 @@ struct SendRefusal {
   std::vector<std::string> arguments;
   const char* mentions;  // the message names what is wrong
 };
+
+// Parameterised cases are listed by what they hold, the same in every build.
+void PrintTo(const SendRefusal& c, std::ostream* out) {
+  for (const std::string& argument : c.arguments) *out << argument << ' ';
+}
 
 class SendRefusals : public testing::TestWithParam<SendRefusal> {};
 
@@ -277,6 +283,8 @@ struct KnownStrokes {
   double left, right, third;
   int leftPosition, rightPosition;
 };
+
+void PrintTo(const KnownStrokes& k, std::ostream* out) { *out << k.pitch << ' ' << k.roll; }
 
 class StrokeCalculator : public testing::TestWithParam<KnownStrokes> {};
 
