@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <ostream>
 #include <string>
@@ -554,11 +556,14 @@ class PortsEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     lock_ = std::make_unique<ReceiverPortsLock>();
-    // A port held by another program would fail every test slowly and name nothing.
+    // A port held by another program would fail every test slowly and name nothing. Ending the
+    // run here fails it: a failed environment would only mark the tests skipped.
     for (const Side side : {Side::Left, Side::Right}) {
-      ASSERT_FALSE(findBoundUdpSocket(receiverPort(side)).has_value())
-          << "UDP port " << receiverPort(side) << " is held by another program (perhaps a "
-          << "receiver left running); the program tests need it free";
+      if (findBoundUdpSocket(receiverPort(side))) {
+        std::fprintf(stderr, "UDP port %u is held by another program (perhaps a receiver left "
+                     "running); the program tests need it free\n", receiverPort(side));
+        std::exit(1);
+      }
     }
   }
   void TearDown() override { lock_.reset(); }
