@@ -21,12 +21,12 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "support/receiver_process.h"
-#include "support/trace.h"
-#include "support/scratch_dir.h"
 #include "support/datagram_sender.h"
-#include "support/process_status.h"
 #include "support/ports_lock.h"
+#include "support/process_status.h"
+#include "support/receiver_process.h"
+#include "support/scratch_dir.h"
+#include "support/trace.h"
 
 #ifndef BRENIK_BENCH_BIN_DIR
 #error "the build names the folder of the reference receiver"

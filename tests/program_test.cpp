@@ -21,14 +21,14 @@
 
 #include "motion/planner.h"
 #include "net/angle_message.h"
-#include "support/expected_commands.h"
-#include "support/receiver_process.h"
-#include "support/trace.h"
-#include "support/scratch_dir.h"
 #include "support/datagram_sender.h"
-#include "support/process_status.h"
+#include "support/expected_commands.h"
 #include "support/ports_lock.h"
+#include "support/process_status.h"
+#include "support/receiver_process.h"
+#include "support/scratch_dir.h"
 #include "support/text_file.h"
+#include "support/trace.h"
 
 namespace {
 

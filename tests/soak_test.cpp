@@ -19,13 +19,13 @@
 #include "app/settings.h"
 #include "motion/planner.h"
 #include "net/angle_message.h"
-#include "support/expected_commands.h"
-#include "support/receiver_process.h"
-#include "support/trace.h"
-#include "support/scratch_dir.h"
 #include "support/datagram_sender.h"
-#include "support/process_status.h"
+#include "support/expected_commands.h"
 #include "support/ports_lock.h"
+#include "support/process_status.h"
+#include "support/receiver_process.h"
+#include "support/scratch_dir.h"
+#include "support/trace.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define BRENIK_SOAK_ASAN 1
@@ -222,9 +222,8 @@ int main(int argc, char** argv) {
   const std::size_t processed = countCalls(tracePath, "move_abs");
 
   // A rest datagram first, so the known one starts from the rest state whatever came before.
-  const app::Settings settings = app::readSettings(
-      app::profileFor(options.side),
-      dir.file("brenik.ini").c_str());
+  const app::Settings settings =
+      app::readSettings(app::profileFor(options.side), dir.file("brenik.ini").c_str());
   const std::vector<std::string> known{"0,0", "0,-10"};
   if (!sendKnown(sender, known[0], tracePath, offset))
     return fail("the rest datagram moved nothing");

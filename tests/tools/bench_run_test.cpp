@@ -14,8 +14,8 @@
 #include "net/angle_message.h"
 #include "support/expected_commands.h"
 #include "support/ports_lock.h"
-#include "support/trace.h"
 #include "support/text_file.h"
+#include "support/trace.h"
 
 namespace {
 
