@@ -1,4 +1,5 @@
-// Start-up, homing and the motion cycle. Every controller call is made from this thread.
+// Start-up in order (arguments, controller library, settings, port, the controller open retried
+// every 5 ms), homing and the motion cycle. Every controller call is made from this thread.
 #include "app/receiver_program.h"
 
 #include <cstdio>

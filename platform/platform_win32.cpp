@@ -1,5 +1,6 @@
-// Windows side of the platform layer: Windows Sockets 2, Sleep, the system's profile reader
-// and a console control handler.
+// Windows side of the platform layer, all that the Windows build does differently: Windows
+// Sockets 2, Sleep, Windows' own profile reader for the settings, a console control handler for
+// Ctrl+C and the closing window, and LoadLibrary for the controller library.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
