@@ -56,6 +56,7 @@ bool openController(const SideProfile& profile, const std::string& portName,
   };
   const double start = platform::monotonicSeconds();
   slow = false;
+  const platform::TimerResolutionGuard fineSleeps;  // the 5 ms pause, not a 15.6 ms tick
   for (int result = attempt(); result != kOpened; result = attempt()) {
     platform::sleepMilliseconds(kOpenRetryMs);
     if (platform::stopRequested()) return false;
@@ -90,6 +91,7 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
 
   // In place before anything that can take time, so that every stop is a clean one.
   platform::installStopHandler();
+  const platform::SocketLibraryGuard sockets;  // each text's start and stop only count then
   const Settings settings = readSettings(profile);
 
   const net::StopCheck stop = [] { return platform::stopRequested(); };

@@ -1,7 +1,10 @@
 // One receiver's per-text cycle, step by step, with a time stamp after every step, so that the
 // dead time between two texts can be told apart: the same platform calls in the same order as
 // net::receiveText and the receiver's loop, and the stand-in controller's calls.
-//   cycle_steps --port N --cycles N   one line of time stamps per text, printed at the end
+//   cycle_steps --port N --cycles N [--without-guard]
+//                                     one line of time stamps per text, printed at the end;
+//                                     --without-guard leaves out the receiver's hold on the
+//                                     socket library, as it was before it held one
 //   cycle_steps --port N --clock      this program's clock when one datagram came, so that a
 //                                     driver can tell which of its clocks the stamps are on
 // A driver sends each datagram once the new socket is bound (receiver_bench --steps).
@@ -9,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,7 +63,7 @@ class TimedCommands final : public motion::ActuatorCommands {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: cycle_steps --port N (--cycles N | --clock)\n");
+               "usage: cycle_steps --port N (--cycles N [--without-guard] | --clock)\n");
   return 2;
 }
 
@@ -69,8 +73,13 @@ int main(int argc, char** argv) {
   long port = 0;
   long cycles = 0;
   bool clockOnly = false;
+  bool guard = true;
   for (int i = 1; i < argc; ++i) {
     const std::string name = argv[i];
+    if (name == "--without-guard") {
+      guard = false;
+      continue;
+    }
     if (name == "--clock") {
       clockOnly = true;
       cycles = 1;
@@ -90,6 +99,9 @@ int main(int argc, char** argv) {
     return usage();
   }
 
+  // As the receiver holds the library for its run.
+  std::optional<platform::SocketLibraryGuard> sockets;
+  if (guard) sockets.emplace();
   std::vector<Stamps> texts(static_cast<std::size_t>(cycles));
   motion::PlannerState planner = motion::initialPlannerState(kDefaultLimits);
   char buffer[net::kReceiveSize + 1];

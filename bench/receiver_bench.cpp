@@ -4,7 +4,9 @@
 //   cpu      CPU time while waiting for datagrams, and while another program holds the port
 //   share    how many datagrams are processed when a source sends at 100, 500 and 1000 Hz
 //   dead time  one text's cycle step by step, from a datagram's arrival to the next socket bound
+//   retry    the pace of the controller-open retries, 5 ms apart by design
 //   receiver_bench [--samples N] [--idle-seconds S] [--rate-seconds S] [--cycles N]
+//                  [--retry-seconds S] [--retry-pace-only]
 // BRENIK_PROGRAM_DIR, BRENIK_PROGRAM_SUFFIX and BRENIK_LAUNCHER choose the programs, as for the
 // program tests (bench/wine-bench.sh measures the .exe files so). Time stamps on both ends come
 // from the programs' own monotonic clock, which the driver finds out first.
@@ -38,7 +40,8 @@ using namespace testsupport;
 
 constexpr std::uint16_t kReceiverPort = 11111;   // the left receiver's
 constexpr std::uint16_t kReferencePort = 11112;  // any free port will do for the reference
-constexpr std::uint16_t kStepsPort = 11113;      // and for the step-by-step cycle
+constexpr std::uint16_t kStepsPort = 11113;      // and for the step-by-step cycles
+constexpr std::uint16_t kStepsWithoutGuardPort = 11114;
 constexpr auto kPollStep = std::chrono::microseconds(50);
 constexpr double kWaitLimitSeconds = 5.0;  // a datagram not handled by then counts as lost
 constexpr auto kSettle = 300ms;
@@ -51,6 +54,8 @@ struct Options {
   double idleSeconds = 5.0;
   double rateSeconds = 3.0;
   std::size_t cycles = 2000;
+  double retrySeconds = 2.0;
+  bool retryPaceOnly = false;  // for programs older than cycle_steps' options
 };
 
 // The clock the programs' time stamps are on: CLOCK_MONOTONIC natively; under Wine the
@@ -380,30 +385,74 @@ bool pickProgramClock() {
   return true;
 }
 
-// One text's dead time, from a datagram's arrival (just before sendto) to the next socket bound,
-// step by step as cycle_steps stamps them; each datagram is sent once a new socket is bound.
-bool measureDeadTime(std::size_t cycles) {
+// One cycle_steps program, fed one datagram at a time on a port of its own.
+struct StepRun {
+  const char* name;
+  std::uint16_t port;
   ScratchDir dir;
-  std::vector<std::string> command = benchCommand("cycle_steps");
-  command.insert(command.end(),
-                 {"--port", std::to_string(kStepsPort), "--cycles", std::to_string(cycles)});
-  ReceiverProcess process(ReceiverProcess::Options{
-      command, dir.path(), {{"AXCLCOM_TRACE", dir.file("trace.txt")}}, false});
-  DatagramSender sender(kStepsPort);
+  std::unique_ptr<ReceiverProcess> process;
+  DatagramSender sender{port};
   unsigned long lastInode = 0;
   std::vector<double> sent;
-  for (std::size_t i = 0; i < cycles; ++i) {
-    const std::optional<double> at = sendWhenBound(sender, kStepsPort, lastInode, angleText(i));
-    if (!at) {
-      std::fprintf(stderr, "cycle_steps: no new socket for datagram %zu\n", i);
-      return false;
-    }
-    sent.push_back(*at);
+
+  StepRun(const char* displayName, std::uint16_t udpPort, std::size_t cycles,
+          const std::vector<std::string>& extra)
+      : name(displayName), port(udpPort) {
+    std::vector<std::string> command = benchCommand("cycle_steps");
+    command.insert(command.end(),
+                   {"--port", std::to_string(port), "--cycles", std::to_string(cycles)});
+    command.insert(command.end(), extra.begin(), extra.end());
+    process = std::make_unique<ReceiverProcess>(ReceiverProcess::Options{
+        command, dir.path(), {{"AXCLCOM_TRACE", dir.file("trace.txt")}}, false});
   }
+};
+
+bool reportDeadTime(StepRun& run, std::size_t cycles);
+
+// One text's dead time, from a datagram's arrival (just before sendto) to the next socket bound,
+// step by step as cycle_steps stamps them: as the receiver runs, and without its hold on the
+// socket library. The two take turns, and each text's cycle ends (its next socket is bound)
+// before the other gets a datagram, so that they never run at once.
+bool measureDeadTime(std::size_t cycles) {
+  StepRun runs[] = {{"as the receiver runs", kStepsPort, cycles, {}},
+                    {"without holding the socket library", kStepsWithoutGuardPort, cycles,
+                     {"--without-guard"}}};
+  for (std::size_t i = 0; i < cycles; ++i) {
+    for (std::size_t r = 0; r < std::size(runs); ++r) {
+      StepRun& run = runs[(r + i) % std::size(runs)];
+      const std::optional<double> at =
+          sendWhenBound(run.sender, run.port, run.lastInode, angleText(i));
+      if (!at) {
+        std::fprintf(stderr, "cycle_steps (%s): no new socket for datagram %zu\n", run.name, i);
+        return false;
+      }
+      run.sent.push_back(*at);
+      // Its next socket, unless that was its last text.
+      if (i + 1 < cycles &&
+          !pollUntil(
+              [&] {
+                const std::optional<BoundSocket> socket = findBoundUdpSocket(run.port);
+                return socket && socket->inode != run.lastInode;
+              },
+              kWaitLimitSeconds)) {
+        std::fprintf(stderr, "cycle_steps (%s): no socket after datagram %zu\n", run.name, i);
+        return false;
+      }
+    }
+  }
+  bool ok = true;
+  for (StepRun& run : runs) ok = reportDeadTime(run, cycles) && ok;
+  return ok;
+}
+
+bool reportDeadTime(StepRun& run, std::size_t cycles) {
+  ReceiverProcess& process = *run.process;
+  const std::vector<double>& sent = run.sent;
   if (process.waitExit(std::chrono::seconds(static_cast<int>(kWaitLimitSeconds))) != 0) {
     std::fprintf(stderr, "cycle_steps failed: %s\n", process.standardError().c_str());
     return false;
   }
+  std::printf("\n%s\n\n", run.name);
   struct Stamps {
     double started, bound, received, closed, released, parsed, velocityBegin, velocityEnd,
         moveBegin, moveEnd;
@@ -426,7 +475,7 @@ bool measureDeadTime(std::size_t cycles) {
     return false;
   }
   // Steps in the order the receiver passes them; text i's dead time ends with text i+1's bind.
-  const char* names[] = {"receiveDatagram (select + recv), from sendto",
+  const char* names[] = {"receiveDatagram (the wait and recv), from sendto",
                          "closeSocket (closesocket)",
                          "stopSockets (WSACleanup)",
                          "readAngles",
@@ -480,6 +529,36 @@ bool measureDeadTime(std::size_t cycles) {
   return true;
 }
 
+// The receiver started with a controller that never opens: how far apart its attempts are.
+bool measureRetryPace(double seconds) {
+  ScratchDir dir;
+  const std::string trace = dir.file("trace.txt");
+  ReceiverProcess process(ReceiverProcess::Options{
+      receiverCommand(Side::Left), dir.path(),
+      {{"AXCLCOM_TRACE", trace}, {"AXCLCOM_INIT", "0"}, {"AXCLCOM_STATE", "4"}}, false});
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  process.signal(SIGINT);
+  process.waitExit(5s);
+  std::vector<double> gaps;
+  double previous = 0;
+  for (const TraceLine& line : readTrace(trace)) {
+    if (line.operation != "init_axcl_config") continue;
+    if (previous > 0) gaps.push_back((line.time - previous) * 1000.0);
+    previous = line.time;
+  }
+  if (gaps.empty()) {
+    std::fprintf(stderr, "the receiver made fewer than two attempts to open the controller\n");
+    return false;
+  }
+  std::sort(gaps.begin(), gaps.end());
+  std::printf("| L_BrenikReceiver | %zu | %.2f | %.2f | %.2f |\n", gaps.size() + 1,
+              percentile(gaps, 0.5), percentile(gaps, 0.99), gaps.back());
+  return true;
+}
+
+constexpr const char* kRetryTableHead =
+    "| receiver | attempts | median gap (ms) | p99 | worst |\n|---|---|---|---|---|\n";
+
 void printMachine() {
   std::ifstream cpuinfo("/proc/cpuinfo");
   std::string model = "unknown";
@@ -500,8 +579,14 @@ void printMachine() {
 }
 
 bool parseOptions(int argc, char** argv, Options& options) {
-  for (int i = 1; i + 1 < argc; i += 2) {
+  for (int i = 1; i < argc; i += 2) {
     const std::string name = argv[i];
+    if (name == "--retry-pace-only") {
+      options.retryPaceOnly = true;
+      --i;  // takes no value
+      continue;
+    }
+    if (i + 1 >= argc) return false;
     const double value = std::strtod(argv[i + 1], nullptr);
     if (value <= 0) return false;
     if (name == "--samples") {
@@ -512,11 +597,13 @@ bool parseOptions(int argc, char** argv, Options& options) {
       options.rateSeconds = value;
     } else if (name == "--cycles") {
       options.cycles = static_cast<std::size_t>(value);
+    } else if (name == "--retry-seconds") {
+      options.retrySeconds = value;
     } else {
       return false;
     }
   }
-  return argc % 2 == 1;
+  return true;
 }
 
 }  // namespace
@@ -526,16 +613,21 @@ int main(int argc, char** argv) {
   if (!parseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: receiver_bench [--samples N] [--idle-seconds S] [--rate-seconds S] "
-                 "[--cycles N]\n");
+                 "[--cycles N] [--retry-seconds S] [--retry-pace-only]\n");
     return 2;
   }
-  for (const std::uint16_t port : {kReceiverPort, kReferencePort, kStepsPort}) {
+  for (const std::uint16_t port :
+       {kReceiverPort, kReferencePort, kStepsPort, kStepsWithoutGuardPort}) {
     if (findBoundUdpSocket(port)) {
       std::fprintf(stderr, "UDP port %u is in use by another program; stop it first\n", port);
       return 1;
     }
   }
   printMachine();
+  if (options.retryPaceOnly) {
+    std::printf("controller-open retries over %g s\n\n%s", options.retrySeconds, kRetryTableHead);
+    return measureRetryPace(options.retrySeconds) ? 0 : 1;
+  }
   if (!pickProgramClock()) return 1;
 
   bool ok = true;
@@ -569,7 +661,10 @@ int main(int argc, char** argv) {
   std::printf("\nCPU time with the port taken\n\n%s", kCpuTableHead);
   ok = measureTakenPortCpu(receiverCommand(Side::Left), options.idleSeconds) && ok;
 
-  std::printf("\ndead time of one text, step by step (cycle_steps, microseconds)\n\n");
+  std::printf("\ncontroller-open retries over %g s\n\n%s", options.retrySeconds, kRetryTableHead);
+  ok = measureRetryPace(options.retrySeconds) && ok;
+
+  std::printf("\ndead time of one text, step by step (cycle_steps, microseconds)\n");
   ok = ok && measureDeadTime(options.cycles);
   return ok ? 0 : 1;
 }

@@ -35,6 +35,9 @@ std::string errorText(int code) { return std::strerror(code); }
 bool startSockets(std::string&) { return true; }
 void stopSockets() {}
 
+TimerResolutionGuard::TimerResolutionGuard() = default;
+TimerResolutionGuard::~TimerResolutionGuard() = default;
+
 SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* taken) {
   if (taken != nullptr) *taken = false;
   const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);

@@ -6,6 +6,7 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
+#include <mmsystem.h>
 
 #include <atomic>
 #include <cmath>
@@ -80,6 +81,17 @@ bool startSockets(std::string& error) {
 }
 
 void stopSockets() { WSACleanup(); }
+
+namespace {
+constexpr UINT kFineTimerMs = 1;
+}  // namespace
+
+TimerResolutionGuard::TimerResolutionGuard()
+    : held_(timeBeginPeriod(kFineTimerMs) == TIMERR_NOERROR) {}
+
+TimerResolutionGuard::~TimerResolutionGuard() {
+  if (held_) timeEndPeriod(kFineTimerMs);
+}
 
 SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* taken) {
   if (taken != nullptr) *taken = false;

@@ -2,7 +2,8 @@
 # the compiler's runtimes must be linked in, and only the controller library ships beside them.
 #   cmake -DOBJDUMP=<objdump> -DBIN_DIR=<folder> -P check_imports.cmake
 cmake_minimum_required(VERSION 3.25)
-set(allowed kernel32.dll msvcrt.dll ws2_32.dll user32.dll advapi32.dll shell32.dll axclcom.dll)
+set(allowed kernel32.dll msvcrt.dll ws2_32.dll user32.dll advapi32.dll shell32.dll winmm.dll
+            axclcom.dll)
 
 file(GLOB binaries "${BIN_DIR}/*.exe" "${BIN_DIR}/*.dll")
 if(NOT binaries)
