@@ -6,7 +6,7 @@
 //   dead time  one text's cycle step by step, from a datagram's arrival to the next socket bound
 //   retry    the pace of the controller-open retries, 5 ms apart by design
 //   receiver_bench [--samples N] [--idle-seconds S] [--rate-seconds S] [--cycles N]
-//                  [--retry-seconds S] [--retry-pace-only]
+//                  [--retry-seconds S] [--retry-pace-only] [--no-guard-variant]
 // BRENIK_PROGRAM_DIR, BRENIK_PROGRAM_SUFFIX and BRENIK_LAUNCHER choose the programs, as for the
 // program tests (bench/wine-bench.sh measures the .exe files so). Time stamps on both ends come
 // from the programs' own monotonic clock, which the driver finds out first.
@@ -43,6 +43,9 @@ constexpr std::uint16_t kReferencePort = 11112;  // any free port will do for th
 constexpr std::uint16_t kStepsPort = 11113;      // and for the step-by-step cycles
 constexpr std::uint16_t kStepsWithoutGuardPort = 11114;
 constexpr auto kPollStep = std::chrono::microseconds(50);
+// The dead-time driver looks less often, so that it takes little CPU from the program it times;
+// a datagram then comes up to a millisecond after the bind, as from a 1000 Hz source.
+constexpr auto kStepsPollStep = std::chrono::microseconds(1000);
 constexpr double kWaitLimitSeconds = 5.0;  // a datagram not handled by then counts as lost
 constexpr auto kSettle = 300ms;
 constexpr int kRates[] = {100, 500, 1000};
@@ -55,7 +58,8 @@ struct Options {
   double rateSeconds = 3.0;
   std::size_t cycles = 2000;
   double retrySeconds = 2.0;
-  bool retryPaceOnly = false;  // for programs older than cycle_steps' options
+  bool retryPaceOnly = false;
+  bool noGuardVariant = false;  // for a cycle_steps older than --without-guard
 };
 
 // The clock the programs' time stamps are on: CLOCK_MONOTONIC natively; under Wine the
@@ -136,11 +140,12 @@ struct Running {
 };
 
 template <typename Condition>
-bool pollUntil(Condition condition, double limitSeconds) {
+bool pollUntil(Condition condition, double limitSeconds,
+               std::chrono::microseconds step = kPollStep) {
   const double deadline = platform::monotonicSeconds() + limitSeconds;
   while (!condition()) {
     if (platform::monotonicSeconds() > deadline) return false;
-    std::this_thread::sleep_for(kPollStep);
+    std::this_thread::sleep_for(step);
   }
   return true;
 }
@@ -342,7 +347,7 @@ std::optional<double> sendWhenBound(DatagramSender& sender, std::uint16_t port,
             socket = findBoundUdpSocket(port);
             return socket && socket->unreadBytes == 0 && socket->inode != lastInode;
           },
-          kWaitLimitSeconds)) {
+          kWaitLimitSeconds, kStepsPollStep)) {
     return std::nullopt;
   }
   lastInode = socket->inode;
@@ -411,15 +416,20 @@ bool reportDeadTime(StepRun& run, std::size_t cycles);
 
 // One text's dead time, from a datagram's arrival (just before sendto) to the next socket bound,
 // step by step as cycle_steps stamps them: as the receiver runs, and without its hold on the
-// socket library. The two take turns, and each text's cycle ends (its next socket is bound)
+// socket library. They take turns, and each text's cycle ends (its next socket is bound)
 // before the other gets a datagram, so that they never run at once.
-bool measureDeadTime(std::size_t cycles) {
-  StepRun runs[] = {{"as the receiver runs", kStepsPort, cycles, {}},
-                    {"without holding the socket library", kStepsWithoutGuardPort, cycles,
-                     {"--without-guard"}}};
+bool measureDeadTime(std::size_t cycles, bool withoutGuardToo) {
+  std::vector<std::unique_ptr<StepRun>> runs;
+  runs.push_back(std::make_unique<StepRun>("as the receiver runs", kStepsPort, cycles,
+                                           std::vector<std::string>{}));
+  if (withoutGuardToo) {
+    runs.push_back(std::make_unique<StepRun>("without holding the socket library",
+                                             kStepsWithoutGuardPort, cycles,
+                                             std::vector<std::string>{"--without-guard"}));
+  }
   for (std::size_t i = 0; i < cycles; ++i) {
-    for (std::size_t r = 0; r < std::size(runs); ++r) {
-      StepRun& run = runs[(r + i) % std::size(runs)];
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+      StepRun& run = *runs[(r + i) % runs.size()];
       const std::optional<double> at =
           sendWhenBound(run.sender, run.port, run.lastInode, angleText(i));
       if (!at) {
@@ -434,14 +444,14 @@ bool measureDeadTime(std::size_t cycles) {
                 const std::optional<BoundSocket> socket = findBoundUdpSocket(run.port);
                 return socket && socket->inode != run.lastInode;
               },
-              kWaitLimitSeconds)) {
+              kWaitLimitSeconds, kStepsPollStep)) {
         std::fprintf(stderr, "cycle_steps (%s): no socket after datagram %zu\n", run.name, i);
         return false;
       }
     }
   }
   bool ok = true;
-  for (StepRun& run : runs) ok = reportDeadTime(run, cycles) && ok;
+  for (const auto& run : runs) ok = reportDeadTime(*run, cycles) && ok;
   return ok;
 }
 
@@ -581,8 +591,8 @@ void printMachine() {
 bool parseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; i += 2) {
     const std::string name = argv[i];
-    if (name == "--retry-pace-only") {
-      options.retryPaceOnly = true;
+    if (name == "--retry-pace-only" || name == "--no-guard-variant") {
+      (name == "--retry-pace-only" ? options.retryPaceOnly : options.noGuardVariant) = true;
       --i;  // takes no value
       continue;
     }
@@ -613,7 +623,7 @@ int main(int argc, char** argv) {
   if (!parseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: receiver_bench [--samples N] [--idle-seconds S] [--rate-seconds S] "
-                 "[--cycles N] [--retry-seconds S] [--retry-pace-only]\n");
+                 "[--cycles N] [--retry-seconds S] [--retry-pace-only] [--no-guard-variant]\n");
     return 2;
   }
   for (const std::uint16_t port :
@@ -665,6 +675,6 @@ int main(int argc, char** argv) {
   ok = measureRetryPace(options.retrySeconds) && ok;
 
   std::printf("\ndead time of one text, step by step (cycle_steps, microseconds)\n");
-  ok = ok && measureDeadTime(options.cycles);
+  ok = ok && measureDeadTime(options.cycles, !options.noGuardVariant);
   return ok ? 0 : 1;
 }
