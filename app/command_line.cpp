@@ -44,29 +44,26 @@ std::string numberLine(const NumberSetting& setting, const std::string& meaning)
 
 std::string usageText(const SideProfile& profile) {
   const std::string name = profile.programName;
-  const bool left = profile.side == motion::Side::Left;
-  return "Usage: " + name + " [--help | --version]\n"
-         "\n"
-         "Drives the " + (left ? "left" : "right") + " actuator of the motion seat. It listens for "
-         "angle datagrams\n(\"pitch,roll\" in degrees) on UDP port " + std::to_string(profile.udpPort) +
-         " and sends each one's move to the controller\non the serial port named by the setting " +
-         profile.portKey + ". It needs no arguments.\n"
-         "\n"
-         "Settings: " + kSettingsFile + " in the folder it is started from, section [" +
-         kSettingsSection + "]:\n" +
-         settingLine(std::string(profile.portKey) + "=" + profile.defaultPort,
-                     "serial port of this side's controller") +
-         numberLine(kSpeedSetting, "full-scale speed") +
-         numberLine(kAccelSetting, "full-scale acceleration") +
-         numberLine(kReversalSetting, "1 negates both received angles, 0 uses them as sent") +
-         "A missing file or key means the value shown.\n"
-         "\n"
-         "Stop it with Ctrl+C (or by closing its window); it closes the controller first.\n"
-         "\n"
-         "Exit status: 0 stopped after running, 1 controller not ready, 2 bad arguments,\n"
-         "3 controller library (AXCLCOM) missing or unusable.\n"
-         "\n"
-         "More in the README that comes with the programs.\n";
+  const std::string side = profile.side == motion::Side::Left ? "left" : "right";
+  std::string text = "Usage: " + name + " [--help | --version]\n\n";
+  text += "Drives the " + side + " actuator of the motion seat. It listens for angle datagrams\n";
+  text += "(\"pitch,roll\" in degrees) on UDP port " + std::to_string(profile.udpPort) +
+          " and sends each one's move to the controller\n";
+  text += "on the serial port named by the setting " + std::string(profile.portKey) +
+          ". It needs no arguments.\n\n";
+  text += std::string("Settings: ") + kSettingsFile +
+          " in the folder it is started from, section [" + kSettingsSection + "]:\n";
+  text += settingLine(std::string(profile.portKey) + "=" + profile.defaultPort,
+                      "serial port of this side's controller");
+  text += numberLine(kSpeedSetting, "full-scale speed");
+  text += numberLine(kAccelSetting, "full-scale acceleration");
+  text += numberLine(kReversalSetting, "1 negates both received angles, 0 uses them as sent");
+  text += "A missing file or key means the value shown.\n\n";
+  text += "Stop it with Ctrl+C (or by closing its window); it closes the controller first.\n\n";
+  text += "Exit status: 0 stopped after running, 1 controller not ready, 2 bad arguments,\n";
+  text += "3 controller library (AXCLCOM) missing or unusable.\n\n";
+  text += "More in the README that comes with the programs.\n";
+  return text;
 }
 
 std::string versionText(const SideProfile& profile) {

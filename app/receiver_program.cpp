@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/command_line.h"
+#include "app/controller_commands.h"
 #include "app/settings.h"
 #include "controller/controller_library.h"
 #include "motion/planner.h"
@@ -27,21 +28,8 @@ constexpr unsigned kOpenRetryMs = 5;
 constexpr int kStateOpenGivenUp = 2;
 constexpr int kStateReady = 4;
 constexpr int kOpened = 1;
-constexpr int kAxis = 0;
 constexpr int kHomingMode = 7;
 
-// The planner's commands go to this side's single axis.
-class ControllerCommands final : public motion::ActuatorCommands {
- public:
-  explicit ControllerCommands(const controller::Operations& axcl) : axcl_(axcl) {}
-  void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
-    axcl_.write_velocity(kAxis, speed, acceleration);
-  }
-  void moveAbs(std::int32_t position) override { axcl_.move_abs(kAxis, position); }
-
- private:
-  const controller::Operations& axcl_;
-};
 
 // Writes one line for the person at the console: what is wrong and what to do.
 void say(const SideProfile& profile, const std::string& line) {
@@ -62,6 +50,7 @@ bool openController(const SideProfile& profile, const controller::Operations& ax
   };
   const double start = platform::monotonicSeconds();
   slow = false;
+  const platform::TimerResolutionGuard fineSleeps;  // the 5 ms pause, not a 15.6 ms tick
   for (int result = attempt(); result != kOpened; result = attempt()) {
     platform::sleepMilliseconds(kOpenRetryMs);
     if (platform::stopRequested()) return false;
@@ -103,6 +92,7 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
     say(profile, problem);
     return kExitNoControllerLibrary;
   }
+  const platform::SocketLibraryGuard sockets;  // each text's start and stop only count then
   const Settings settings = readSettings(profile);
 
   const net::StopCheck stop = [] { return platform::stopRequested(); };

@@ -3,13 +3,20 @@
 //   latency  sendto -> the stand-in's move_abs line, over loopback (median, p99, worst)
 //   cpu      CPU time while waiting for datagrams, and while another program holds the port
 //   share    how many datagrams are processed when a source sends at 100, 500 and 1000 Hz
-//   receiver_bench [--samples N] [--idle-seconds S] [--rate-seconds S]
-// Time stamps on both ends come from the same monotonic clock as the stand-in's trace.
+//   dead time  one text's cycle step by step, from a datagram's arrival to the next socket bound
+//   retry    the pace of the controller-open retries, 5 ms apart by design
+//   receiver_bench [--samples N] [--idle-seconds S] [--rate-seconds S] [--cycles N]
+//                  [--retry-seconds S] [--retry-pace-only] [--no-guard-variant]
+// BRENIK_PROGRAM_DIR, BRENIK_PROGRAM_SUFFIX and BRENIK_LAUNCHER choose the programs, as for the
+// program tests (bench/wine-bench.sh measures the .exe files so). Time stamps on both ends come
+// from the programs' own monotonic clock, which the driver finds out first.
 #include <signal.h>
 #include <sys/utsname.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -38,7 +45,12 @@ using namespace testsupport;
 
 constexpr std::uint16_t kReceiverPort = 11111;   // the left receiver's
 constexpr std::uint16_t kReferencePort = 11112;  // any free port will do for the reference
+constexpr std::uint16_t kStepsPort = 11113;      // and for the step-by-step cycles
+constexpr std::uint16_t kStepsWithoutGuardPort = 11114;
 constexpr auto kPollStep = std::chrono::microseconds(50);
+// The dead-time driver looks less often, so that it takes little CPU from the program it times;
+// a datagram then comes up to a millisecond after the bind, as from a 1000 Hz source.
+constexpr auto kStepsPollStep = std::chrono::microseconds(1000);
 constexpr double kWaitLimitSeconds = 5.0;  // a datagram not handled by then counts as lost
 constexpr auto kSettle = 300ms;
 constexpr int kRates[] = {100, 500, 1000};
@@ -49,7 +61,40 @@ struct Options {
   std::size_t samples = 2000;
   double idleSeconds = 5.0;
   double rateSeconds = 3.0;
+  std::size_t cycles = 2000;
+  double retrySeconds = 2.0;
+  bool retryPaceOnly = false;
+  bool noGuardVariant = false;  // for a cycle_steps older than --without-guard
 };
+
+// The clock the programs' time stamps are on: CLOCK_MONOTONIC natively; under Wine the
+// Windows performance counter, which Wine takes from another clock.
+clockid_t gProgramClock = CLOCK_MONOTONIC;
+
+double programNow() {
+  timespec now{};
+  ::clock_gettime(gProgramClock, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+std::string environmentOr(const char* name, const std::string& fallback) {
+  const char* value = std::getenv(name);
+  return (value != nullptr && *value != '\0') ? value : fallback;
+}
+
+// A bench program of this build, or of the one BRENIK_PROGRAM_DIR names, through the launcher.
+std::vector<std::string> benchCommand(const std::string& program) {
+  std::vector<std::string> command;
+  const std::string launcher = environmentOr("BRENIK_LAUNCHER", "");
+  for (std::size_t at = 0; at < launcher.size();) {
+    const std::size_t end = std::min(launcher.find(' ', at), launcher.size());
+    if (end > at) command.push_back(launcher.substr(at, end - at));
+    at = end + 1;
+  }
+  command.push_back(environmentOr("BRENIK_PROGRAM_DIR", BRENIK_BENCH_BIN_DIR) + "/" + program +
+                    environmentOr("BRENIK_PROGRAM_SUFFIX", ""));
+  return command;
+}
 
 // The receiver's trace read as it grows: time stamps of the move_abs lines.
 class TraceTail {
@@ -100,11 +145,12 @@ struct Running {
 };
 
 template <typename Condition>
-bool pollUntil(Condition condition, double limitSeconds) {
+bool pollUntil(Condition condition, double limitSeconds,
+               std::chrono::microseconds step = kPollStep) {
   const double deadline = platform::monotonicSeconds() + limitSeconds;
   while (!condition()) {
     if (platform::monotonicSeconds() > deadline) return false;
-    std::this_thread::sleep_for(kPollStep);
+    std::this_thread::sleep_for(step);
   }
   return true;
 }
@@ -135,7 +181,7 @@ bool sampleLatency(Running& run, std::size_t i) {
     return false;
   }
   run.lastInode = socket->inode;
-  const double sent = platform::monotonicSeconds();
+  const double sent = programNow();
   run.sender.sendNow(angleText(i));
   std::vector<double> moves;
   if (!pollUntil([&] { return !(moves = run.trace.newMoves()).empty(); }, kWaitLimitSeconds)) {
@@ -159,6 +205,8 @@ bool measureLatency(Running& a, Running& b, std::size_t samples) {
     std::printf("| %s | %zu | %.0f | %.0f | %.0f |\n", run->name, micros.size(),
                 percentile(micros, 0.5), percentile(micros, 0.99), micros.back());
   }
+  std::printf("\nmedian latency ratio, %s / %s: %.2f\n", a.name, b.name,
+              percentile(a.latencies, 0.5) / percentile(b.latencies, 0.5));
   return true;
 }
 
@@ -288,6 +336,244 @@ bool measureShare(Running& a, Running& b, double seconds) {
   return true;
 }
 
+double secondsOn(clockid_t clock) {
+  timespec now{};
+  ::clock_gettime(clock, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// Sends one datagram to the step program once a socket newer than `lastInode` is bound; the
+// time just before sendto, on gProgramClock (loopback delivers within the call).
+std::optional<double> sendWhenBound(DatagramSender& sender, std::uint16_t port,
+                                    unsigned long& lastInode, const std::string& text) {
+  std::optional<BoundSocket> socket;
+  if (!pollUntil(
+          [&] {
+            socket = findBoundUdpSocket(port);
+            return socket && socket->unreadBytes == 0 && socket->inode != lastInode;
+          },
+          kWaitLimitSeconds, kStepsPollStep)) {
+    return std::nullopt;
+  }
+  lastInode = socket->inode;
+  const double sent = programNow();
+  sender.sendNow(text);
+  return sent;
+}
+
+// Which clock of this machine the programs' time stamps are on: the one on which a datagram's
+// arrival, as the step program stamps it, comes right after its sendto.
+bool pickProgramClock() {
+  struct Candidate {
+    clockid_t clock;
+    const char* name;
+  };
+  const Candidate candidates[] = {{CLOCK_MONOTONIC, "CLOCK_MONOTONIC"},
+                                  {CLOCK_MONOTONIC_RAW, "CLOCK_MONOTONIC_RAW"}};
+  ScratchDir dir;
+  std::vector<std::string> command = benchCommand("cycle_steps");
+  command.insert(command.end(), {"--port", std::to_string(kStepsPort), "--clock"});
+  ReceiverProcess process(ReceiverProcess::Options{command, dir.path(), {}, false});
+  DatagramSender sender(kStepsPort);
+  unsigned long noInode = 0;
+  double sentOn[2] = {};
+  if (!sendWhenBound(sender, kStepsPort, noInode, "0,0")) {
+    std::fprintf(stderr, "cycle_steps never bound UDP port %u\n", kStepsPort);
+    return false;
+  }
+  for (int c = 0; c < 2; ++c) sentOn[c] = secondsOn(candidates[c].clock);
+  if (!process.waitExit(std::chrono::seconds(static_cast<int>(kWaitLimitSeconds)))) return false;
+  const double stamped = std::strtod(process.standardOutput().c_str(), nullptr);
+  int best = 0;
+  for (int c = 1; c < 2; ++c) {
+    if (std::fabs(stamped - sentOn[c]) < std::fabs(stamped - sentOn[best])) best = c;
+  }
+  gProgramClock = candidates[best].clock;
+  std::printf("programs' clock: %s (arrival stamp - sendto: %+.0f us on %s, %+.0f us on %s)\n\n",
+              candidates[best].name, (stamped - sentOn[0]) * 1e6, candidates[0].name,
+              (stamped - sentOn[1]) * 1e6, candidates[1].name);
+  return true;
+}
+
+// One cycle_steps program, fed one datagram at a time on a port of its own.
+struct StepRun {
+  const char* name;
+  std::uint16_t port;
+  ScratchDir dir;
+  std::unique_ptr<ReceiverProcess> process;
+  DatagramSender sender{port};
+  unsigned long lastInode = 0;
+  std::vector<double> sent;
+
+  StepRun(const char* displayName, std::uint16_t udpPort, std::size_t cycles,
+          const std::vector<std::string>& extra)
+      : name(displayName), port(udpPort) {
+    std::vector<std::string> command = benchCommand("cycle_steps");
+    command.insert(command.end(),
+                   {"--port", std::to_string(port), "--cycles", std::to_string(cycles)});
+    command.insert(command.end(), extra.begin(), extra.end());
+    process = std::make_unique<ReceiverProcess>(ReceiverProcess::Options{
+        command, dir.path(), {{"AXCLCOM_TRACE", dir.file("trace.txt")}}, false});
+  }
+};
+
+bool reportDeadTime(StepRun& run, std::size_t cycles);
+
+// One text's dead time, from a datagram's arrival (just before sendto) to the next socket bound,
+// step by step as cycle_steps stamps them: as the receiver runs, and without its hold on the
+// socket library. They take turns, and each text's cycle ends (its next socket is bound)
+// before the other gets a datagram, so that they never run at once.
+bool measureDeadTime(std::size_t cycles, bool withoutGuardToo) {
+  std::vector<std::unique_ptr<StepRun>> runs;
+  runs.push_back(std::make_unique<StepRun>("as the receiver runs", kStepsPort, cycles,
+                                           std::vector<std::string>{}));
+  if (withoutGuardToo) {
+    runs.push_back(std::make_unique<StepRun>("without holding the socket library",
+                                             kStepsWithoutGuardPort, cycles,
+                                             std::vector<std::string>{"--without-guard"}));
+  }
+  for (std::size_t i = 0; i < cycles; ++i) {
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+      StepRun& run = *runs[(r + i) % runs.size()];
+      const std::optional<double> at =
+          sendWhenBound(run.sender, run.port, run.lastInode, angleText(i));
+      if (!at) {
+        std::fprintf(stderr, "cycle_steps (%s): no new socket for datagram %zu\n", run.name, i);
+        return false;
+      }
+      run.sent.push_back(*at);
+      // Its next socket, unless that was its last text.
+      if (i + 1 < cycles &&
+          !pollUntil(
+              [&] {
+                const std::optional<BoundSocket> socket = findBoundUdpSocket(run.port);
+                return socket && socket->inode != run.lastInode;
+              },
+              kWaitLimitSeconds, kStepsPollStep)) {
+        std::fprintf(stderr, "cycle_steps (%s): no socket after datagram %zu\n", run.name, i);
+        return false;
+      }
+    }
+  }
+  bool ok = true;
+  for (const auto& run : runs) ok = reportDeadTime(*run, cycles) && ok;
+  return ok;
+}
+
+bool reportDeadTime(StepRun& run, std::size_t cycles) {
+  ReceiverProcess& process = *run.process;
+  const std::vector<double>& sent = run.sent;
+  if (process.waitExit(std::chrono::seconds(static_cast<int>(kWaitLimitSeconds))) != 0) {
+    std::fprintf(stderr, "cycle_steps failed: %s\n", process.standardError().c_str());
+    return false;
+  }
+  std::printf("\n%s\n\n", run.name);
+  struct Stamps {
+    double started, bound, received, closed, released, parsed, velocityBegin, velocityEnd,
+        moveBegin, moveEnd;
+  };
+  std::vector<Stamps> stamps;
+  const std::string output = process.standardOutput();
+  for (const char* p = output.c_str(); *p != '\0';) {
+    Stamps s{};
+    int used = 0;
+    if (std::sscanf(p, "%lf %lf %lf %lf %lf %lf %lf %lf %lf %lf\n%n", &s.started, &s.bound,
+                    &s.received, &s.closed, &s.released, &s.parsed, &s.velocityBegin,
+                    &s.velocityEnd, &s.moveBegin, &s.moveEnd, &used) != 10 || used == 0) {
+      break;
+    }
+    stamps.push_back(s);
+    p += used;
+  }
+  if (stamps.size() != cycles) {
+    std::fprintf(stderr, "cycle_steps gave %zu of %zu stamp lines\n", stamps.size(), cycles);
+    return false;
+  }
+  // Steps in the order the receiver passes them; text i's dead time ends with text i+1's bind.
+  const char* names[] = {"receiveDatagram (the wait and recv), from sendto",
+                         "closeSocket (closesocket)",
+                         "stopSockets (WSACleanup)",
+                         "readAngles",
+                         "planAndCommand without the two calls",
+                         "stand-in write_velocity (trace line, fflush)",
+                         "stand-in move_abs (trace line, fflush)",
+                         "back in the loop, startSockets (WSAStartup)",
+                         "openBoundUdpSocket (socket + bind)"};
+  constexpr std::size_t kSteps = std::size(names);
+  std::vector<double> steps[kSteps];
+  std::vector<double> total;
+  for (std::size_t i = 0; i + 1 < cycles; ++i) {
+    const Stamps& s = stamps[i];
+    const Stamps& next = stamps[i + 1];
+    const double values[kSteps] = {
+        s.received - sent[i], s.closed - s.received, s.released - s.closed,
+        s.parsed - s.released, (s.velocityBegin - s.parsed) + (s.moveBegin - s.velocityEnd),
+        s.velocityEnd - s.velocityBegin, s.moveEnd - s.moveBegin, next.started - s.moveEnd,
+        next.bound - next.started};
+    for (std::size_t k = 0; k < kSteps; ++k) steps[k].push_back(values[k] * 1e6);
+    total.push_back((next.bound - sent[i]) * 1e6);
+  }
+  std::printf("| step | median | mean | p90 | p99 | worst |\n|---|---|---|---|---|---|\n");
+  const auto row = [](const char* name, std::vector<double>& micros) {
+    double sum = 0;
+    for (const double value : micros) sum += value;
+    std::sort(micros.begin(), micros.end());
+    std::printf("| %s | %.1f | %.1f | %.1f | %.1f | %.0f |\n", name, percentile(micros, 0.5),
+                sum / static_cast<double>(micros.size()), percentile(micros, 0.9),
+                percentile(micros, 0.99), micros.back());
+  };
+  for (std::size_t k = 0; k < kSteps; ++k) row(names[k], steps[k]);
+  // A datagram arriving every 1/rate s is lost while no socket is bound: a text whose dead time
+  // spans k periods costs k - 1 datagrams, so the share is 1 / mean(ceil(dead time * rate)).
+  std::vector<double> sorted = total;
+  row("**dead time, arrival -> next socket bound**", sorted);
+  std::printf("\n%zu texts\n\n| rate | dead time longer than a period | share these give |\n"
+              "|---|---|---|\n",
+              total.size());
+  for (const int rate : kRates) {
+    double periods = 0;
+    std::size_t longer = 0;
+    for (const double micros : total) {
+      periods += std::ceil(micros * rate / 1e6);
+      longer += micros * rate > 1e6;
+    }
+    std::printf("| %d Hz | %.1f %% | %.1f %% |\n", rate,
+                100.0 * static_cast<double>(longer) / static_cast<double>(total.size()),
+                100.0 * static_cast<double>(total.size()) / periods);
+  }
+  return true;
+}
+
+// The receiver started with a controller that never opens: how far apart its attempts are.
+bool measureRetryPace(double seconds) {
+  ScratchDir dir;
+  const std::string trace = dir.file("trace.txt");
+  ReceiverProcess process(ReceiverProcess::Options{
+      receiverCommand(Side::Left), dir.path(),
+      {{"AXCLCOM_TRACE", trace}, {"AXCLCOM_INIT", "0"}, {"AXCLCOM_STATE", "4"}}, false});
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  process.signal(SIGINT);
+  process.waitExit(5s);
+  std::vector<double> gaps;
+  double previous = 0;
+  for (const TraceLine& line : readTrace(trace)) {
+    if (line.operation != "init_axcl_config") continue;
+    if (previous > 0) gaps.push_back((line.time - previous) * 1000.0);
+    previous = line.time;
+  }
+  if (gaps.empty()) {
+    std::fprintf(stderr, "the receiver made fewer than two attempts to open the controller\n");
+    return false;
+  }
+  std::sort(gaps.begin(), gaps.end());
+  std::printf("| L_BrenikReceiver | %zu | %.2f | %.2f | %.2f |\n", gaps.size() + 1,
+              percentile(gaps, 0.5), percentile(gaps, 0.99), gaps.back());
+  return true;
+}
+
+constexpr const char* kRetryTableHead =
+    "| receiver | attempts | median gap (ms) | p99 | worst |\n|---|---|---|---|---|\n";
+
 void printMachine() {
   std::ifstream cpuinfo("/proc/cpuinfo");
   std::string model = "unknown";
@@ -308,8 +594,14 @@ void printMachine() {
 }
 
 bool parseOptions(int argc, char** argv, Options& options) {
-  for (int i = 1; i + 1 < argc; i += 2) {
+  for (int i = 1; i < argc; i += 2) {
     const std::string name = argv[i];
+    if (name == "--retry-pace-only" || name == "--no-guard-variant") {
+      (name == "--retry-pace-only" ? options.retryPaceOnly : options.noGuardVariant) = true;
+      --i;  // takes no value
+      continue;
+    }
+    if (i + 1 >= argc) return false;
     const double value = std::strtod(argv[i + 1], nullptr);
     if (value <= 0) return false;
     if (name == "--samples") {
@@ -318,11 +610,15 @@ bool parseOptions(int argc, char** argv, Options& options) {
       options.idleSeconds = value;
     } else if (name == "--rate-seconds") {
       options.rateSeconds = value;
+    } else if (name == "--cycles") {
+      options.cycles = static_cast<std::size_t>(value);
+    } else if (name == "--retry-seconds") {
+      options.retrySeconds = value;
     } else {
       return false;
     }
   }
-  return argc % 2 == 1;
+  return true;
 }
 
 }  // namespace
@@ -331,24 +627,31 @@ int main(int argc, char** argv) {
   Options options;
   if (!parseOptions(argc, argv, options)) {
     std::fprintf(stderr,
-                 "usage: receiver_bench [--samples N] [--idle-seconds S] [--rate-seconds S]\n");
+                 "usage: receiver_bench [--samples N] [--idle-seconds S] [--rate-seconds S] "
+                 "[--cycles N] [--retry-seconds S] [--retry-pace-only] [--no-guard-variant]\n");
     return 2;
   }
-  for (const std::uint16_t port : {kReceiverPort, kReferencePort}) {
+  for (const std::uint16_t port :
+       {kReceiverPort, kReferencePort, kStepsPort, kStepsWithoutGuardPort}) {
     if (findBoundUdpSocket(port)) {
       std::fprintf(stderr, "UDP port %u is in use by another program; stop it first\n", port);
       return 1;
     }
   }
   printMachine();
+  if (options.retryPaceOnly) {
+    std::printf("controller-open retries over %g s\n\n%s", options.retrySeconds, kRetryTableHead);
+    return measureRetryPace(options.retrySeconds) ? 0 : 1;
+  }
+  if (!pickProgramClock()) return 1;
 
   bool ok = true;
   {
     Running receiver("L_BrenikReceiver", receiverCommand(Side::Left), kReceiverPort, true);
-    Running reference("reference (bound once)",
-                      {std::string(BRENIK_BENCH_BIN_DIR) + "/reference_receiver", "--side", "left",
-                       "--port", std::to_string(kReferencePort)},
-                      kReferencePort, false);
+    std::vector<std::string> referenceCommand = benchCommand("reference_receiver");
+    referenceCommand.insert(referenceCommand.end(),
+                            {"--side", "left", "--port", std::to_string(kReferencePort)});
+    Running reference("reference (bound once)", referenceCommand, kReferencePort, false);
     for (const Running* run : {&receiver, &reference}) {
       if (!pollUntil([run] { return findBoundUdpSocket(run->port).has_value(); },
                      kWaitLimitSeconds)) {
@@ -372,5 +675,11 @@ int main(int argc, char** argv) {
   }
   std::printf("\nCPU time with the port taken\n\n%s", kCpuTableHead);
   ok = measureTakenPortCpu(receiverCommand(Side::Left), options.idleSeconds) && ok;
+
+  std::printf("\ncontroller-open retries over %g s\n\n%s", options.retrySeconds, kRetryTableHead);
+  ok = measureRetryPace(options.retrySeconds) && ok;
+
+  std::printf("\ndead time of one text, step by step (cycle_steps, microseconds)\n");
+  ok = ok && measureDeadTime(options.cycles, !options.noGuardVariant);
   return ok ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "app/controller_commands.h"
 #include "app/settings.h"
 #include "app/side_profile.h"
 #include "controller/controller_library.h"
@@ -18,20 +19,8 @@
 
 namespace {
 
-constexpr int kAxis = 0;
 constexpr int kPollMs = 100;  // as the real receiver waits, so only the re-binding differs
 
-class ControllerCommands final : public motion::ActuatorCommands {
- public:
-  explicit ControllerCommands(const controller::Operations& axcl) : axcl_(axcl) {}
-  void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
-    axcl_.write_velocity(kAxis, speed, acceleration);
-  }
-  void moveAbs(std::int32_t position) override { axcl_.move_abs(kAxis, position); }
-
- private:
-  const controller::Operations& axcl_;
-};
 
 }  // namespace
 
@@ -76,7 +65,7 @@ int main(int argc, char** argv) {
   platform::installStopHandler();
 
   motion::PlannerState planner = motion::initialPlannerState(settings.limits);
-  ControllerCommands commands(axcl);
+  app::ControllerCommands commands(axcl);
   char buffer[net::kReceiveSize + 1];
   while (!platform::stopRequested()) {
     std::size_t received = 0;

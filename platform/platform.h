@@ -17,6 +17,39 @@ enum class ReceiveStatus { Datagram, Timeout, Error };
 bool startSockets(std::string& error);
 void stopSockets();
 
+// Holds the socket library for as long as it lives, so that a start and stop around one text
+// only count up and down: on Windows the library is torn down whenever its count reaches zero.
+class SocketLibraryGuard {
+ public:
+  SocketLibraryGuard() {
+    std::string ignored;  // each later start reports its own failure
+    held_ = startSockets(ignored);
+  }
+  ~SocketLibraryGuard() {
+    if (held_) stopSockets();
+  }
+  SocketLibraryGuard(const SocketLibraryGuard&) = delete;
+  SocketLibraryGuard& operator=(const SocketLibraryGuard&) = delete;
+
+ private:
+  bool held_ = false;
+};
+
+// Asks for a 1 ms system timer while it lives, so that short sleeps last what they say: Windows
+// otherwise sleeps to the next tick, about 15.6 ms. Nothing elsewhere.
+class TimerResolutionGuard {
+ public:
+  TimerResolutionGuard();
+  ~TimerResolutionGuard();
+  TimerResolutionGuard(const TimerResolutionGuard&) = delete;
+  TimerResolutionGuard& operator=(const TimerResolutionGuard&) = delete;
+  // Whether the system granted it (never where there is nothing to ask for).
+  bool held() const { return held_; }
+
+ private:
+  bool held_ = false;
+};
+
 // An IPv4 datagram socket bound to `port` on every local address. When it cannot be had,
 // `error` says why and `taken`, when given, whether another socket holds the port.
 SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* taken = nullptr);

@@ -37,6 +37,9 @@ std::string errorText(int code) { return std::strerror(code); }
 bool startSockets(std::string&) { return true; }
 void stopSockets() {}
 
+TimerResolutionGuard::TimerResolutionGuard() = default;
+TimerResolutionGuard::~TimerResolutionGuard() = default;
+
 SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* taken) {
   if (taken != nullptr) *taken = false;
   const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
@@ -221,7 +224,8 @@ bool sendDatagram(SocketHandle socket, const UdpEndpoint& to, const char* data, 
 std::uint16_t boundPort(SocketHandle socket) {
   sockaddr_in address{};
   socklen_t length = sizeof address;
-  if (::getsockname(static_cast<int>(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+  if (::getsockname(static_cast<int>(socket), reinterpret_cast<sockaddr*>(&address), &length) !=
+      0) {
     return 0;
   }
   return ntohs(address.sin_port);

@@ -2,6 +2,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -103,6 +104,23 @@ TEST_F(Receiver, ReceiveTextBindsForOneTextOnly) {
   const platform::SocketHandle again = platform::openBoundUdpSocket(port_, error);
   EXPECT_NE(again, platform::kInvalidSocket) << error;
   platform::closeSocket(again);
+}
+
+TEST_F(Receiver, ADatagramAfterWaitsThatTimedOutIsStillTaken) {
+  net::DatagramReceiver receiver(port_);
+  ASSERT_TRUE(receiver.bound()) << receiver.failure();
+  // Later than two of the receiver's 100 ms waits: each is given up and the next one started.
+  std::thread late([this] {
+    std::this_thread::sleep_for(250ms);
+    send("7,8");
+  });
+  const auto deadline = std::chrono::steady_clock::now() + 5s;
+  const net::StopCheck stop = [deadline] { return std::chrono::steady_clock::now() > deadline; };
+  std::vector<std::string> reports;
+  const net::Report collect = [&](const std::string& line) { reports.push_back(line); };
+  EXPECT_EQ(receiver.receiveNonEmpty(stop, collect), "7,8");
+  EXPECT_TRUE(reports.empty()) << reports.front();  // a wait given up is no fault
+  late.join();
 }
 
 TEST_F(Receiver, StopEndsTheWaitWithoutAText) {

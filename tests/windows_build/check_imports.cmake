@@ -2,7 +2,7 @@
 # the compiler's runtimes must be linked in, and the controller library is loaded, not imported.
 #   cmake -DOBJDUMP=<objdump> -DBIN_DIR=<folder> -P check_imports.cmake
 cmake_minimum_required(VERSION 3.25)
-set(allowed kernel32.dll msvcrt.dll ws2_32.dll user32.dll advapi32.dll shell32.dll)
+set(allowed kernel32.dll msvcrt.dll ws2_32.dll user32.dll advapi32.dll shell32.dll winmm.dll)
 
 file(GLOB binaries "${BIN_DIR}/*.exe" "${BIN_DIR}/*.dll")
 if(NOT binaries)

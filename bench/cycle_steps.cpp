@@ -1,0 +1,167 @@
+// One receiver's per-text cycle, step by step, with a time stamp after every step, so that the
+// dead time between two texts can be told apart: the same platform calls in the same order as
+// net::receiveText and the receiver's loop, and the stand-in controller's calls.
+//   cycle_steps --port N --cycles N [--without-guard]
+//                                     one line of time stamps per text, printed at the end;
+//                                     --without-guard leaves out the receiver's hold on the
+//                                     socket library, as it was before it held one
+//   cycle_steps --port N --clock      this program's clock when one datagram came, so that a
+//                                     driver can tell which of its clocks the stamps are on
+// A driver sends each datagram once the new socket is bound (receiver_bench --steps).
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "controller/controller_library.h"
+#include "motion/planner.h"
+#include "net/angle_message.h"
+#include "net/datagram_receiver.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int kAxis = 0;  // as the receiver's one axis
+constexpr int kPollMs = 100;           // as the receiver waits
+constexpr int kGiveUpPolls = 100;      // ten seconds without a datagram ends the run
+constexpr int kReversal = 1;
+constexpr motion::MotionLimits kDefaultLimits{20000, 33};
+constexpr std::size_t kMaxCycles = 100000;
+
+// Time stamps of one text, in the order the receiver passes them.
+struct Stamps {
+  double started;   // socket library started (WSAStartup)
+  double bound;     // socket made and bound
+  double received;  // select + recv returned the datagram
+  double closed;    // closesocket
+  double released;  // socket library released (WSACleanup)
+  double parsed;    // readAngles
+  double velocityBegin, velocityEnd, moveBegin, moveEnd;  // the stand-in's two calls
+};
+
+// The planner's commands go to the stand-in, each call stamped on both sides.
+class TimedCommands final : public motion::ActuatorCommands {
+ public:
+  TimedCommands(const controller::Operations& axcl, Stamps& stamps)
+      : axcl_(axcl), stamps_(stamps) {}
+  void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
+    stamps_.velocityBegin = platform::monotonicSeconds();
+    axcl_.write_velocity(kAxis, speed, acceleration);
+    stamps_.velocityEnd = platform::monotonicSeconds();
+  }
+  void moveAbs(std::int32_t position) override {
+    stamps_.moveBegin = platform::monotonicSeconds();
+    axcl_.move_abs(kAxis, position);
+    stamps_.moveEnd = platform::monotonicSeconds();
+  }
+
+ private:
+  const controller::Operations& axcl_;
+  Stamps& stamps_;
+};
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: cycle_steps --port N (--cycles N [--without-guard] | --clock)\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long port = 0;
+  long cycles = 0;
+  bool clockOnly = false;
+  bool guard = true;
+  for (int i = 1; i < argc; ++i) {
+    const std::string name = argv[i];
+    if (name == "--without-guard") {
+      guard = false;
+      continue;
+    }
+    if (name == "--clock") {
+      clockOnly = true;
+      cycles = 1;
+      continue;
+    }
+    if (i + 1 >= argc) return usage();
+    const long value = std::strtol(argv[++i], nullptr, 10);
+    if (name == "--port") {
+      port = value;
+    } else if (name == "--cycles") {
+      cycles = value;
+    } else {
+      return usage();
+    }
+  }
+  if (port <= 0 || port > 65535 || cycles <= 0 || static_cast<std::size_t>(cycles) > kMaxCycles) {
+    return usage();
+  }
+
+  controller::Operations axcl;
+  std::string problem;
+  if (!controller::loadController(axcl, problem)) {
+    std::fprintf(stderr, "cycle_steps: %s\n", problem.c_str());
+    return 3;
+  }
+  // As the receiver holds the library for its run.
+  std::optional<platform::SocketLibraryGuard> sockets;
+  if (guard) sockets.emplace();
+  std::vector<Stamps> texts(static_cast<std::size_t>(cycles));
+  motion::PlannerState planner = motion::initialPlannerState(kDefaultLimits);
+  char buffer[net::kReceiveSize + 1];
+  std::string error;
+  for (Stamps& stamps : texts) {
+    // What DatagramReceiver's constructor does.
+    const bool started = platform::startSockets(error);
+    stamps.started = platform::monotonicSeconds();
+    const platform::SocketHandle socket =
+        started ? platform::openBoundUdpSocket(static_cast<std::uint16_t>(port), error)
+                : platform::kInvalidSocket;
+    stamps.bound = platform::monotonicSeconds();
+    if (socket == platform::kInvalidSocket) {
+      std::fprintf(stderr, "cycle_steps: cannot use UDP port %ld: %s\n", port, error.c_str());
+      return 1;
+    }
+    // receiveNonEmpty, bounded.
+    platform::ReceiveStatus status = platform::ReceiveStatus::Timeout;
+    for (int polls = 0; polls < kGiveUpPolls && status != platform::ReceiveStatus::Datagram;
+         ++polls) {
+      std::size_t received = 0;
+      status = platform::receiveDatagram(socket, buffer, net::kReceiveSize, kPollMs, received, error);
+      buffer[received] = '\0';  // the text is the bytes up to the first zero byte
+      if (status == platform::ReceiveStatus::Error) break;
+    }
+    const std::string text(buffer);
+    stamps.received = platform::monotonicSeconds();
+    // The destructor.
+    platform::closeSocket(socket);
+    stamps.closed = platform::monotonicSeconds();
+    platform::stopSockets();
+    stamps.released = platform::monotonicSeconds();
+    if (status != platform::ReceiveStatus::Datagram) {
+      std::fprintf(stderr, "cycle_steps: no datagram: %s\n", error.c_str());
+      return 1;
+    }
+    if (clockOnly) {
+      std::printf("%.7f\n", stamps.received);
+      return 0;
+    }
+    // The receiver's loop body.
+    const auto angles = net::readAngles(text, kReversal);
+    stamps.parsed = platform::monotonicSeconds();
+    TimedCommands commands(axcl, stamps);
+    if (angles) {
+      motion::planAndCommand(angles->pitch, angles->roll, motion::Side::Left, kDefaultLimits,
+                             planner, commands);
+    }
+  }
+  for (const Stamps& s : texts) {
+    std::printf("%.7f %.7f %.7f %.7f %.7f %.7f %.7f %.7f %.7f %.7f\n", s.started, s.bound,
+                s.received, s.closed, s.released, s.parsed, s.velocityBegin, s.velocityEnd,
+                s.moveBegin, s.moveEnd);
+  }
+  return 0;
+}

@@ -1,0 +1,42 @@
+#!/bin/sh
+# Measures the .exe files under Wine the way receiver_bench measures the native programs:
+# L_BrenikReceiver.exe against reference_receiver.exe (bound once) in one run, then
+# cycle_steps.exe for the dead time between texts. As root: the run gets a loopback of its own,
+# and the wine server is started inside it, since the server creates the programs' sockets.
+#   bench/wine-bench.sh [receiver_bench options]
+# Needs build/windows-bench (cmake --preset windows-bench && cmake --build --preset windows-bench)
+# and build/bench (cmake --preset bench && cmake --build --preset bench).
+set -eu
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+bin=${BRENIK_WINDOWS_BENCH_BIN:-$root/build/windows-bench/bin}
+driver=${BRENIK_BENCH_DRIVER:-$root/build/bench/bin/receiver_bench}
+# Debian keeps the 64-bit loader and the server off PATH; plain wine would start a 64-bit
+# program as a separate process when 32-bit Wine is installed, so that signals miss it.
+wine_dir=/usr/lib/wine
+
+for file in "$bin/L_BrenikReceiver.exe" "$bin/reference_receiver.exe" "$bin/cycle_steps.exe" \
+            "$bin/AXCLCOM.dll" "$driver"; do
+  [ -f "$file" ] || { echo "$0: $file is missing; build it first" >&2; exit 2; }
+done
+
+export WINEPREFIX="$(dirname "$bin")/wine-prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+if [ "${BRENIK_WINE_BENCH_INSIDE:-}" != 1 ]; then
+  # A server of this prefix still running elsewhere would take the programs' ports there.
+  "$wine_dir/wineserver" -k 2>/dev/null || true
+  exec env BRENIK_WINE_BENCH_INSIDE=1 unshare -n "$0" "$@"
+fi
+
+ip link set lo up
+mkdir -p "$WINEPREFIX"
+"$wine_dir/wineserver" -p
+trap '"$wine_dir/wineserver" -k 2>/dev/null || true' EXIT
+# Creates the prefix on first use, and starts Wine's background programs before anything is timed.
+"$wine_dir/wine64" wineboot --init </dev/null >/dev/null 2>&1
+
+echo "$("$wine_dir/wine64" --version) ($wine_dir/wine64), prefix $WINEPREFIX"
+BRENIK_LAUNCHER="$wine_dir/wine64" BRENIK_PROGRAM_DIR="$bin" BRENIK_PROGRAM_SUFFIX=.exe \
+  "$driver" "$@"
