@@ -91,7 +91,7 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
 
   // In place before anything that can take time, so that every stop is a clean one.
   platform::installStopHandler();
-  const platform::SocketLibraryGuard sockets;  // each text's start and stop only count then
+  const platform::SocketLibraryGuard sockets;  // the library stays up between texts
   const Settings settings = readSettings(profile);
 
   const net::StopCheck stop = [] { return platform::stopRequested(); };
