@@ -92,7 +92,7 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
     say(profile, problem);
     return kExitNoControllerLibrary;
   }
-  const platform::SocketLibraryGuard sockets;  // each text's start and stop only count then
+  const platform::SocketLibraryGuard sockets;  // the library stays up between texts
   const Settings settings = readSettings(profile);
 
   const net::StopCheck stop = [] { return platform::stopRequested(); };
