@@ -11,7 +11,7 @@ packages=(
   wine wine64                           # runs the 64-bit Windows tests; wine64 is the 64-bit loader
   wine32:i386                           # runs the 32-bit Windows tests
   clang libclang-rt-14-dev              # fuzzing: clang with libFuzzer and the sanitizer runtimes
-  libbenchmark-dev                      # benchmarks (bench/)
+  libbenchmark-dev                      # benchmarks (benchmarks/)
   gnuplot-nox                           # bench run plot (tools/plot-run.sh)
 )
 

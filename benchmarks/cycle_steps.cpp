@@ -7,7 +7,7 @@
 //                                     socket library, as it was before it held one
 //   cycle_steps --port N --clock      this program's clock when one datagram came, so that a
 //                                     driver can tell which of its clocks the stamps are on
-// A driver sends each datagram once the new socket is bound (receiver_bench --steps).
+// A driver sends each datagram once the new socket is bound (receiver_benchmark --steps).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

@@ -1,16 +1,16 @@
 #!/bin/sh
-# Measures the .exe files under Wine the way receiver_bench measures the native programs:
+# Measures the .exe files under Wine the way receiver_benchmark measures the native programs:
 # L_BrenikReceiver.exe against reference_receiver.exe (bound once) in one run, then
 # cycle_steps.exe for the dead time between texts. As root: the run gets a loopback of its own,
 # and the wine server is started inside it, since the server creates the programs' sockets.
-#   bench/wine-bench.sh [receiver_bench options]
-# Needs build/windows-bench (cmake --preset windows-bench && cmake --build --preset windows-bench)
-# and build/bench (cmake --preset bench && cmake --build --preset bench).
+#   benchmarks/wine-benchmarks.sh [receiver_benchmark options]
+# Needs build/windows-benchmarks (cmake --preset windows-benchmarks && cmake --build --preset windows-benchmarks)
+# and build/benchmarks (cmake --preset benchmarks && cmake --build --preset benchmarks).
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-bin=${BRENIK_WINDOWS_BENCH_BIN:-$root/build/windows-bench/bin}
-driver=${BRENIK_BENCH_DRIVER:-$root/build/bench/bin/receiver_bench}
+bin=${BRENIK_WINDOWS_BENCHMARKS_BIN:-$root/build/windows-benchmarks/bin}
+driver=${BRENIK_BENCHMARKS_DRIVER:-$root/build/benchmarks/bin/receiver_benchmark}
 # Debian keeps the 64-bit loader and the server off PATH; plain wine would start a 64-bit
 # program as a separate process when 32-bit Wine is installed, so that signals miss it.
 wine_dir=/usr/lib/wine

@@ -5,10 +5,10 @@
 //   share    how many datagrams are processed when a source sends at 100, 500 and 1000 Hz
 //   dead time  one text's cycle step by step, from a datagram's arrival to the next socket bound
 //   retry    the pace of the controller-open retries, 5 ms apart by design
-//   receiver_bench [--samples N] [--idle-seconds S] [--rate-seconds S] [--cycles N]
+//   receiver_benchmark [--samples N] [--idle-seconds S] [--rate-seconds S] [--cycles N]
 //                  [--retry-seconds S] [--retry-pace-only] [--no-guard-variant]
 // BRENIK_PROGRAM_DIR, BRENIK_PROGRAM_SUFFIX and BRENIK_LAUNCHER choose the programs, as for the
-// program tests (bench/wine-bench.sh measures the .exe files so). Time stamps on both ends come
+// program tests (benchmarks/wine-benchmarks.sh measures the .exe files so). Time stamps on both ends come
 // from the programs' own monotonic clock, which the driver finds out first.
 #include <signal.h>
 #include <sys/utsname.h>
@@ -35,7 +35,7 @@
 #include "support/scratch_dir.h"
 #include "support/trace.h"
 
-#ifndef BRENIK_BENCH_BIN_DIR
+#ifndef BRENIK_BENCHMARKS_BIN_DIR
 #error "the build names the folder of the reference receiver"
 #endif
 
@@ -91,7 +91,7 @@ std::vector<std::string> benchCommand(const std::string& program) {
     if (end > at) command.push_back(launcher.substr(at, end - at));
     at = end + 1;
   }
-  command.push_back(environmentOr("BRENIK_PROGRAM_DIR", BRENIK_BENCH_BIN_DIR) + "/" + program +
+  command.push_back(environmentOr("BRENIK_PROGRAM_DIR", BRENIK_BENCHMARKS_BIN_DIR) + "/" + program +
                     environmentOr("BRENIK_PROGRAM_SUFFIX", ""));
   return command;
 }
@@ -627,7 +627,7 @@ int main(int argc, char** argv) {
   Options options;
   if (!parseOptions(argc, argv, options)) {
     std::fprintf(stderr,
-                 "usage: receiver_bench [--samples N] [--idle-seconds S] [--rate-seconds S] "
+                 "usage: receiver_benchmark [--samples N] [--idle-seconds S] [--rate-seconds S] "
                  "[--cycles N] [--retry-seconds S] [--retry-pace-only] [--no-guard-variant]\n");
     return 2;
   }
