@@ -101,14 +101,6 @@ std::string sideName(const ::testing::TestParamInfo<Side>& info) {
   return info.param == Side::Left ? "Left" : "Right";
 }
 
-TEST_P(ProgramTest, WithoutSettingsOpensDefaultPortHomesAndStopsCleanly) {
-  ReceiverRun run(GetParam());
-  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
-  EXPECT_EQ(run.calls(), (std::vector<std::string>{openCall(defaultPort(GetParam()), 1),
-                                                   "get_axcl_state -> 4", "move_org 0 7"}));
-  run.expectCleanStop(SIGINT);
-}
-
 TEST_P(ProgramTest, SettingsChooseThePortAndTheOtherSidesKeyIsIgnored) {
   const std::string settings =
       "[actuator]\r\nl_com=COM21\r\nr_com=COM22\r\nmaxActuatorSpeed=1000\r\n"
