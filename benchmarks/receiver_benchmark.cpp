@@ -27,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/side_profile.h"
 #include "platform/platform.h"
 #include "support/datagram_sender.h"
 #include "support/ports_lock.h"
@@ -43,10 +44,11 @@ namespace {
 
 using namespace testsupport;
 
-constexpr std::uint16_t kReceiverPort = 11111;   // the left receiver's
-constexpr std::uint16_t kReferencePort = 11112;  // any free port will do for the reference
-constexpr std::uint16_t kStepsPort = 11113;      // and for the step-by-step cycles
-constexpr std::uint16_t kStepsWithoutGuardPort = 11114;
+constexpr std::uint16_t kReceiverPort = app::kLeftProfile.udpPort;  // the left receiver's
+// Any free ports will do for the reference and the step-by-step cycles: the next ones up.
+constexpr std::uint16_t kReferencePort = kReceiverPort + 1;
+constexpr std::uint16_t kStepsPort = kReceiverPort + 2;
+constexpr std::uint16_t kStepsWithoutGuardPort = kReceiverPort + 3;
 constexpr auto kPollStep = std::chrono::microseconds(50);
 // The dead-time driver looks less often, so that it takes little CPU from the program it times;
 // a datagram then comes up to a millisecond after the bind, as from a 1000 Hz source.
