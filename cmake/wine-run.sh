@@ -79,9 +79,12 @@ server_elsewhere() {
   # The server works in a folder named after the prefix's device and inode.
   server_dir=$(stat -c '%d %i' "$WINEPREFIX" |
                { read -r dev ino; printf 'server-%x-%x' "$dev" "$ino"; })
+  own_namespace=$(readlink /proc/self/ns/net)
   for pid in $(ls -l /proc/[0-9]*/cwd 2>/dev/null |
                sed -n "s|.* /proc/\([0-9]*\)/cwd -> /.*/$server_dir\$|\1|p"); do
-    [ "$(readlink "/proc/$pid/ns/net")" != "$(readlink /proc/self/ns/net)" ] && return 0
+    # A process that ended meanwhile says nothing of where the server is.
+    namespace=$(readlink "/proc/$pid/ns/net" 2>/dev/null) || continue
+    [ "$namespace" != "$own_namespace" ] && return 0
   done
   return 1
 }
@@ -129,7 +132,8 @@ mkdir -p "$WINEPREFIX"
     echo "$architectures" > "$marker"
     prefix_is_sound || { echo "$0: the new prefix $WINEPREFIX lacks Windows' system files" >&2; exit 1; }
   elif $fresh_server; then
-    "${wine64:-$wine32}" wineboot </dev/null >/dev/null 2>&1 9>&-
+    "${wine64:-$wine32}" wineboot </dev/null >/dev/null 2>&1 9>&- ||
+      echo "$0: wineboot failed in $WINEPREFIX; going on" >&2
   fi
 } 9>"$WINEPREFIX.lock"
 
