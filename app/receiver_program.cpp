@@ -30,7 +30,6 @@ constexpr int kStateReady = 4;
 constexpr int kOpened = 1;
 constexpr int kHomingMode = 7;
 
-
 // Writes one line for the person at the console: what is wrong and what to do.
 void say(const SideProfile& profile, const std::string& line) {
   std::fprintf(stderr, "%s: %s\n", profile.programName, line.c_str());
