@@ -2,7 +2,6 @@
 // have exported them as.
 #include "controller/controller_library.h"
 
-#include <climits>
 
 #include "platform/calling_convention.h"
 
@@ -10,7 +9,6 @@ namespace controller {
 namespace {
 
 constexpr const char* kLibraryName = "AXCLCOM";
-constexpr int kProgramBits = sizeof(void*) * CHAR_BIT;
 
 // Finds `name` and gives it the type it is declared with; false with `problem` set.
 template <typename Function>
@@ -66,7 +64,7 @@ platform::LibraryFunction findOperation(const FunctionLookup& lookup,
 bool loadController(Operations& operations, std::string& problem) {
   const std::string file = platform::sharedLibraryFileName(kLibraryName);
   const platform::ProgramFolderLibrary library(file);
-  const std::string bits = std::to_string(kProgramBits) + "-bit";
+  const std::string bits = std::to_string(platform::kProgramBits) + "-bit";
   const std::string remedy = "put the controller's " + bits + " " + file + " there";
   const std::string where = "cannot use the controller library " + file + " in " + library.folder();
 

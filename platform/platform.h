@@ -1,6 +1,7 @@
 // What the receivers need from the operating system, the same on Windows and POSIX.
 #pragma once
 
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -43,8 +44,6 @@ class TimerResolutionGuard {
   ~TimerResolutionGuard();
   TimerResolutionGuard(const TimerResolutionGuard&) = delete;
   TimerResolutionGuard& operator=(const TimerResolutionGuard&) = delete;
-  // Whether the system granted it (never where there is nothing to ask for).
-  bool held() const { return held_; }
 
  private:
   bool held_ = false;
@@ -137,6 +136,9 @@ bool standardErrorIsTerminal();
 // The file name this system gives the shared library `baseName`: AXCLCOM.dll, libAXCLCOM.so.
 std::string sharedLibraryFileName(const std::string& baseName);
 
+// This program's bitness, which a library it loads must share.
+constexpr int kProgramBits = static_cast<int>(sizeof(void*) * CHAR_BIT);
+
 // Any function of a loaded library; the caller casts it to the function's real type.
 using LibraryFunction = void (*)();
 
@@ -163,6 +165,12 @@ class ProgramFolderLibrary {
   LibraryFunction function(const std::string& name) const;
 
  private:
+  // Why a library the system refused was refused, from the bitness its header gives (0: none).
+  static Problem refusal(int libraryBits) {
+    if (libraryBits == 0) return Problem::NotALibrary;
+    return libraryBits != kProgramBits ? Problem::OtherBitness : Problem::Unloadable;
+  }
+
   void* handle_ = nullptr;
   Problem problem_ = Problem::None;
   std::string folder_;

@@ -13,7 +13,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -290,11 +289,8 @@ ProgramFolderLibrary::ProgramFolderLibrary(const std::string& fileName) {
   handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle_ != nullptr) return;
   reason_ = ::dlerror();
-  constexpr int kProgramBits = sizeof(void*) * CHAR_BIT;
   libraryBits_ = elfBits(path);
-  problem_ = libraryBits_ == 0               ? Problem::NotALibrary
-             : libraryBits_ != kProgramBits ? Problem::OtherBitness
-                                            : Problem::Unloadable;
+  problem_ = refusal(libraryBits_);
 }
 
 LibraryFunction ProgramFolderLibrary::function(const std::string& name) const {

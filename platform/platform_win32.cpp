@@ -10,7 +10,6 @@
 #include <mmsystem.h>
 
 #include <atomic>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -438,11 +437,8 @@ ProgramFolderLibrary::ProgramFolderLibrary(const std::string& fileName) {
   const std::size_t insert = reason_.find("%1");
   if (insert != std::string::npos) reason_.replace(insert, 2, fileName);
   if (loadError == ERROR_MOD_NOT_FOUND) reason_ = "a library it needs is missing (" + reason_ + ")";
-  constexpr int kProgramBits = sizeof(void*) * CHAR_BIT;
   libraryBits_ = peBits(path);
-  problem_ = libraryBits_ == 0               ? Problem::NotALibrary
-             : libraryBits_ != kProgramBits ? Problem::OtherBitness
-                                            : Problem::Unloadable;
+  problem_ = refusal(libraryBits_);
 }
 
 LibraryFunction ProgramFolderLibrary::function(const std::string& name) const {
