@@ -1,27 +1,30 @@
-// The command seam between the planner and the loaded controller library: the planner's two
-// commands go to this side's single axis.
+// The command seam between the planner and the controller: the planner's two commands of one
+// datagram go to the controller as one move.
 #pragma once
 
 #include <cstdint>
 
-#include "controller/controller_library.h"
+#include "controller/controller.h"
 #include "motion/planner.h"
 
 namespace app {
 
-// Each receiver drives one actuator through a controller of its own: always axis 0.
-constexpr int kAxis = 0;
-
 class ControllerCommands final : public motion::ActuatorCommands {
  public:
-  explicit ControllerCommands(const controller::Operations& axcl) : axcl_(axcl) {}
+  explicit ControllerCommands(controller::Controller& controller) : controller_(controller) {}
+  // The planner always follows a velocity with its position: both leave together.
   void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
-    axcl_.write_velocity(kAxis, speed, acceleration);
+    speed_ = speed;
+    acceleration_ = acceleration;
   }
-  void moveAbs(std::int32_t position) override { axcl_.move_abs(kAxis, position); }
+  void moveAbs(std::int32_t position) override {
+    controller_.move(speed_, acceleration_, position);
+  }
 
  private:
-  const controller::Operations& axcl_;
+  controller::Controller& controller_;
+  std::int32_t speed_ = 0;
+  std::int32_t acceleration_ = 0;
 };
 
 }  // namespace app

@@ -98,7 +98,6 @@ std::string readProfileString(const char* section, const char* key, const char* 
 // main thread polls: controller calls never run from a handler.
 void installStopHandler();
 bool stopRequested();
-void requestStop();
 
 // Waits for one character on standard input (a key and Enter at the console) or for a stop
 // request, whichever comes first.

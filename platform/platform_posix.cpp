@@ -164,7 +164,6 @@ void installStopHandler() {
 }
 
 bool stopRequested() { return gStopRequested.load(); }
-void requestStop() { gStopRequested.store(true); }
 
 void waitForKeyOrStop() {
   // Read only once input is there, so a stop that comes just before the read is not missed.

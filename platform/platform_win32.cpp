@@ -245,7 +245,6 @@ std::string readProfileString(const char* section, const char* key, const char* 
 void installStopHandler() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
 
 bool stopRequested() { return gStopRequested.load(); }
-void requestStop() { gStopRequested.store(true); }
 
 namespace {
 

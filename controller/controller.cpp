@@ -1,0 +1,88 @@
+// Every call into the controller library, in one place: the open retried every 5 ms, the stop
+// looked at before each move, and the close made once.
+#include "controller/controller.h"
+
+#include <cstring>
+
+#include "platform/foreign_call.h"
+#include "platform/platform.h"
+
+namespace controller {
+namespace {
+
+// The four numbers of the open call and the homing mode are the controller's own settings,
+// opaque to this program: passed exactly as the controller expects them.
+constexpr int kOpenSetting1 = 20;
+constexpr int kOpenSetting2 = 3;
+constexpr int kOpenSetting3 = 0;
+constexpr int kOpenSetting4 = 1;
+constexpr unsigned char kParameterFill = 0xFF;
+constexpr unsigned kOpenRetryMs = 5;
+constexpr int kStateOpenGivenUp = 2;
+constexpr int kOpened = 1;
+constexpr int kHomingMode = 7;
+// Each receiver drives one actuator through a controller of its own: always axis 0.
+constexpr int kAxis = 0;
+// After this long without opening, the person at the console is told it is still trying.
+constexpr double kSlowOpenSeconds = 2.0;
+
+}  // namespace
+
+Controller::Controller(const Operations& operations, StopCheck stop)
+    : operations_(operations), stop_(std::move(stop)) {
+  // Kept for the whole run: the controller library may hold on to it.
+  std::memset(parameterBlock_, kParameterFill, sizeof parameterBlock_);
+}
+
+Controller::~Controller() { close(); }
+
+bool Controller::open(const std::string& portName, const std::function<void()>& slow) {
+  opened_ = true;  // from the first attempt on, the library may hold the port: close it at the end
+  const auto attempt = [&] {
+    return platform::callForeign(operations_.init_axcl_config, portName.c_str(), kOpenSetting1,
+                                 kOpenSetting2, kOpenSetting3, kOpenSetting4, parameterBlock_);
+  };
+  const double start = platform::monotonicSeconds();
+  bool saidSlow = false;
+  const platform::TimerResolutionGuard fineSleeps;  // the 5 ms pause, not a 15.6 ms tick
+  for (int result = attempt(); result != kOpened; result = attempt()) {
+    platform::sleepMilliseconds(kOpenRetryMs);
+    if (stop_()) return false;
+    if (state() == kStateOpenGivenUp) break;
+    if (!saidSlow && platform::monotonicSeconds() - start >= kSlowOpenSeconds) {
+      slow();
+      saidSlow = true;
+    }
+  }
+  // An open that took long may have outlasted a stop: nothing may move after it.
+  return !stop_();
+}
+
+int Controller::state() { return platform::callForeign(operations_.get_axcl_state); }
+
+bool Controller::home() {
+  if (stop_()) return false;
+  platform::callForeign(operations_.move_org, kAxis, kHomingMode);
+  return true;
+}
+
+bool Controller::move(std::int32_t speed, std::int32_t acceleration, std::int32_t position) {
+  // Looked at once before the pair: a velocity and its position go together or not at all.
+  if (stop_()) return false;
+  moveDespiteStop(speed, acceleration, position);
+  return true;
+}
+
+void Controller::moveDespiteStop(std::int32_t speed, std::int32_t acceleration,
+                                 std::int32_t position) {
+  platform::callForeign(operations_.write_velocity, kAxis, speed, acceleration);
+  platform::callForeign(operations_.move_abs, kAxis, position);
+}
+
+void Controller::close() {
+  if (!opened_) return;
+  opened_ = false;
+  platform::callForeign(operations_.close_axcl);
+}
+
+}  // namespace controller
