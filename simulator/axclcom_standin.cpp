@@ -3,6 +3,8 @@
 //   AXCLCOM_TRACE=<file>   append "<seconds> <operation> <arguments>[ -> <result>]" per call
 //   AXCLCOM_INIT=<list>    results of successive init_axcl_config calls, the last repeating
 //   AXCLCOM_STATE=<list>   the same for get_axcl_state
+//   AXCLCOM_DELAY_MS=<ms>  every call takes this long, as a real controller's serial exchange does
+//   AXCLCOM_OPEN_DELAY_MS=<ms>  init_axcl_config takes this long instead
 #define AXCLCOM_BUILDING
 #include "controller/axclcom.h"
 
@@ -45,6 +47,21 @@ class ResultScript {
   std::vector<int> values_;
   std::size_t next_ = 0;
 };
+
+// Milliseconds from the environment, 0 when unset or not a number.
+unsigned delayFrom(const char* variable) {
+  const char* text = std::getenv(variable);
+  const long value = text != nullptr ? std::strtol(text, nullptr, 10) : 0;
+  return value > 0 ? static_cast<unsigned>(value) : 0;
+}
+
+// Every call lasts what the environment says, before it answers.
+void takeTime(bool opening = false) {
+  static const unsigned callMs = delayFrom("AXCLCOM_DELAY_MS");
+  static const unsigned openMs = delayFrom("AXCLCOM_OPEN_DELAY_MS");
+  const unsigned ms = opening && openMs > 0 ? openMs : callMs;
+  if (ms > 0) platform::sleepMilliseconds(ms);
+}
 
 ResultScript& initResults() {
   static ResultScript script("AXCLCOM_INIT", kDefaultInitResult);
@@ -95,6 +112,7 @@ extern "C" {
 AXCLCOM_API int AXCLCOM_CALL init_axcl_config(const char* portName, int setting1, int setting2,
                                               int setting3, int setting4,
                                               unsigned char* parameterBlock) {
+  takeTime(/*opening=*/true);
   const int result = initResults().next();
   trace("init_axcl_config %s %d %d %d %d %s -> %d", portName != nullptr ? portName : "(null)",
         setting1, setting2, setting3, setting4, hexBlock(parameterBlock).c_str(), result);
@@ -102,21 +120,30 @@ AXCLCOM_API int AXCLCOM_CALL init_axcl_config(const char* portName, int setting1
 }
 
 AXCLCOM_API int AXCLCOM_CALL get_axcl_state(void) {
+  takeTime();
   const int result = stateResults().next();
   trace("get_axcl_state -> %d", result);
   return result;
 }
 
-AXCLCOM_API void AXCLCOM_CALL move_org(int axis, int mode) { trace("move_org %d %d", axis, mode); }
+AXCLCOM_API void AXCLCOM_CALL move_org(int axis, int mode) {
+  takeTime();
+  trace("move_org %d %d", axis, mode);
+}
 
 AXCLCOM_API void AXCLCOM_CALL write_velocity(int axis, int speed, int acceleration) {
+  takeTime();
   trace("write_velocity %d %d %d", axis, speed, acceleration);
 }
 
 AXCLCOM_API void AXCLCOM_CALL move_abs(int axis, int position) {
+  takeTime();
   trace("move_abs %d %d", axis, position);
 }
 
-AXCLCOM_API void AXCLCOM_CALL close_axcl(void) { trace("close_axcl"); }
+AXCLCOM_API void AXCLCOM_CALL close_axcl(void) {
+  takeTime();
+  trace("close_axcl");
+}
 
 }  // extern "C"
