@@ -21,10 +21,25 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
     } else if (argument == "--version") {
       line.action = CommandLine::Action::Version;
     } else {
-      return CommandLine{CommandLine::Action::Refuse, std::string(argument)};
+      return CommandLine{CommandLine::Action::Refuse, shownArgument(argument)};
     }
   }
   return line;
+}
+
+std::string shownArgument(std::string_view argument) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string shown;
+  for (std::size_t i = 0; i < argument.size() && i < kShownArgumentBytes; ++i) {
+    const auto byte = static_cast<unsigned char>(argument[i]);
+    if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+      shown += static_cast<char>(byte);
+    } else {
+      shown += std::string("\\x") + kHex[byte >> 4] + kHex[byte & 0x0F];
+    }
+  }
+  if (argument.size() > kShownArgumentBytes) shown += "...";
+  return shown;
 }
 
 namespace {
@@ -44,7 +59,7 @@ std::string numberLine(const NumberSetting& setting, const std::string& meaning)
 
 std::string usageText(const SideProfile& profile) {
   const std::string name = profile.programName;
-  const std::string side = profile.side == motion::Side::Left ? "left" : "right";
+  const std::string side = profile.sideName;
   std::string text = "Usage: " + name + " [--help | --version]\n\n";
   text += "Drives the " + side + " actuator of the motion seat. It listens for angle datagrams\n";
   text += "(\"pitch,roll\" in degrees) on UDP port " + std::to_string(profile.udpPort) +
@@ -60,8 +75,10 @@ std::string usageText(const SideProfile& profile) {
   text += numberLine(kReversalSetting, "1 negates both received angles, 0 uses them as sent");
   text += "A missing file or key means the value shown.\n\n";
   text += "Stop it with Ctrl+C (or by closing its window); it closes the controller first.\n\n";
+  text += "Only one copy of each receiver runs at a time.\n\n";
   text += "Exit status: 0 stopped after running, 1 controller not ready, 2 bad arguments,\n";
-  text += "3 controller library (AXCLCOM) missing or unusable.\n\n";
+  text += "3 controller library (AXCLCOM) missing or unusable, 4 another copy already drives\n";
+  text += "this actuator, 5 this text could not be written.\n\n";
   text += "More in the README that comes with the programs.\n";
   return text;
 }

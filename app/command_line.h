@@ -2,7 +2,9 @@
 // it answers, before it reads settings, touches the controller or binds its port.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "app/side_profile.h"
 
@@ -13,14 +15,21 @@ constexpr int kExitStopped = 0;         // ran, or waited, until asked to stop
 constexpr int kExitNotReady = 1;        // the controller was not ready after opening
 constexpr int kExitBadArguments = 2;
 constexpr int kExitNoControllerLibrary = 3;
+constexpr int kExitAnotherCopy = 4;     // another copy of this side's receiver is running
+constexpr int kExitOutputFailed = 5;    // the help or version could not be written
 
 struct CommandLine {
   enum class Action { Run, Help, Version, Refuse };
   Action action = Action::Run;
-  std::string refused;  // the argument not understood, for Refuse
+  std::string refused;  // the argument not understood, for Refuse, as it may be shown
 };
 
 CommandLine parseCommandLine(int argc, const char* const* argv);
+
+// An argument as a console may show it: bytes outside printable ASCII as \xHH, and cut after
+// `kShownArgumentBytes` bytes with "..." so that a huge argument gives a short line.
+constexpr std::size_t kShownArgumentBytes = 40;
+std::string shownArgument(std::string_view argument);
 
 std::string usageText(const SideProfile& profile);
 std::string versionText(const SideProfile& profile);

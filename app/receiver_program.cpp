@@ -1,12 +1,17 @@
-// Start-up in order (arguments, controller library, settings, port, the controller open retried
-// every 5 ms), homing and the motion cycle. Every controller call is made from this thread.
+// The receiver program in the order a run takes: its arguments answered, start-up (the stop
+// handler, the one-copy lock, the controller library, the settings, the port, the controller
+// opened and homed), then the ride. Every controller call is made from this thread.
 #include "app/receiver_program.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 
 #include "app/command_line.h"
 #include "app/controller_commands.h"
 #include "app/settings.h"
+#include "controller/controller.h"
 #include "controller/controller_library.h"
 #include "motion/planner.h"
 #include "net/angle_message.h"
@@ -24,17 +29,26 @@ void say(const SideProfile& profile, const std::string& line) {
   std::fflush(stderr);
 }
 
-}  // namespace
+// Writes what was asked on standard output and makes sure it got there.
+int answer(const SideProfile& profile, const std::string& text) {
+  errno = 0;
+  const bool written = std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0 &&
+                       std::ferror(stdout) == 0;
+  if (written) return kExitStopped;
+  const std::string reason = errno != 0 ? std::strerror(errno) : "write failed";
+  say(profile, "cannot write to standard output: " + reason);
+  return kExitOutputFailed;
+}
 
-int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
+// Help, version or a refusal; nothing when the receiver is to run.
+std::optional<int> answerArguments(const SideProfile& profile, int argc,
+                                   const char* const* argv) {
   const CommandLine commandLine = parseCommandLine(argc, argv);
   switch (commandLine.action) {
     case CommandLine::Action::Help:
-      std::fputs(usageText(profile).c_str(), stdout);
-      return kExitStopped;
+      return answer(profile, usageText(profile));
     case CommandLine::Action::Version:
-      std::fputs(versionText(profile).c_str(), stdout);
-      return kExitStopped;
+      return answer(profile, versionText(profile));
     case CommandLine::Action::Refuse:
       std::fprintf(stderr, "%s: unknown argument '%s'; it takes none\n\n%s", profile.programName,
                    commandLine.refused.c_str(), usageText(profile).c_str());
@@ -42,9 +56,46 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
     case CommandLine::Action::Run:
       break;
   }
+  return std::nullopt;
+}
 
+// Texts from the port until a stop, each one that holds two angles planned and commanded.
+void ride(const SideProfile& profile, const Settings& settings, controller::Controller& controller,
+          const net::StopCheck& stop, const net::Report& report) {
+  motion::PlannerState planner = motion::initialPlannerState(settings.limits);
+  ControllerCommands commands(controller);
+  while (const std::optional<std::string> text = net::receiveText(profile.udpPort, stop, report)) {
+    // A text that does not hold two angles moves nothing; the next datagram is awaited.
+    if (const std::optional<net::AnglePair> angles = net::readAngles(*text, settings.reversal)) {
+      motion::planAndCommand(angles->pitch, angles->roll, profile.side, settings.limits, planner,
+                             commands);
+    }
+  }
+}
+
+}  // namespace
+
+int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
+  if (const std::optional<int> status = answerArguments(profile, argc, argv)) return *status;
+
+  // Before any file is opened: a library's file must never take a closed standard stream's place.
+  platform::ensureStandardStreams();
   // In place before anything that can take time, so that every stop is a clean one.
   platform::installStopHandler();
+  // Held until the process ends: the port alone does not keep a second copy out, as the running
+  // one lets its port go between texts.
+  const platform::SingleInstanceLock oneCopy(std::string("BrenikReceiver-") + profile.sideName);
+  if (oneCopy.heldElsewhere()) {
+    say(profile, std::string("another copy already drives the ") + profile.sideName +
+                     " actuator; this one touches nothing and ends (use that one, or close it "
+                     "first)");
+    return kExitAnotherCopy;
+  }
+  if (!oneCopy.held()) {
+    say(profile, "cannot make sure that no other copy drives the " +
+                     std::string(profile.sideName) + " actuator (" + oneCopy.error() +
+                     "); going on, start only one");
+  }
   // Before the settings and the port: a program without its controller library can do nothing.
   controller::Operations axcl;
   std::string problem;
@@ -57,16 +108,18 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
 
   const net::StopCheck stop = [] { return platform::stopRequested(); };
   const net::Report report = [&profile](const std::string& line) { say(profile, line); };
-  // A second copy of a receiver must find its port taken before it touches the controller.
+  // Another program holding the port would take the datagrams: wait before touching anything.
   if (!net::waitForPort(profile.udpPort, stop, report)) return kExitStopped;
 
+  // Closes the controller on every road out of here, once.
   controller::Controller controller(axcl, stop);
+  bool slowOpen = false;
   const auto slow = [&] {
     say(profile, "still trying to open the controller on " + settings.portName +
                      "; check that it is connected and switched on (Ctrl+C stops)");
+    slowOpen = true;
   };
-  bool slowOpen = false;
-  if (!controller.open(settings.portName, [&] { slow(); slowOpen = true; })) return kExitStopped;
+  if (!controller.open(settings.portName, slow)) return kExitStopped;
   const int state = controller.state();
   if (state != kStateReady) {
     say(profile, "the controller on " + settings.portName + " is not ready (state " +
@@ -75,18 +128,9 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
     return kExitNotReady;
   }
   if (slowOpen) say(profile, "the controller on " + settings.portName + " is open and ready now");
-
-  motion::PlannerState planner = motion::initialPlannerState(settings.limits);
-  ControllerCommands commands(controller);
   if (!controller.home()) return kExitStopped;
 
-  while (const std::optional<std::string> text = net::receiveText(profile.udpPort, stop, report)) {
-    // A text that does not hold two angles moves nothing; the next datagram is awaited.
-    if (const std::optional<net::AnglePair> angles = net::readAngles(*text, settings.reversal)) {
-      motion::planAndCommand(angles->pitch, angles->roll, profile.side, settings.limits, planner,
-                             commands);
-    }
-  }
+  ride(profile, settings, controller, stop, report);
   return kExitStopped;
 }
 

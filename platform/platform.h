@@ -49,6 +49,33 @@ class TimerResolutionGuard {
   bool held_ = false;
 };
 
+// Held for as long as it lives by one process of the whole system (POSIX: a lock on a file in
+// /tmp; Windows: a named object of the login session), and let go by the system when the process
+// ends, however it ends.
+class SingleInstanceLock {
+ public:
+  explicit SingleInstanceLock(const std::string& name);
+  ~SingleInstanceLock();
+  SingleInstanceLock(const SingleInstanceLock&) = delete;
+  SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
+
+  bool held() const { return handle_ != kNotHeld; }
+  // Another process holds it.
+  bool heldElsewhere() const { return heldElsewhere_; }
+  // Why it could not be taken, when neither held here nor elsewhere.
+  const std::string& error() const { return error_; }
+
+ private:
+  static constexpr std::intptr_t kNotHeld = -1;
+  std::intptr_t handle_ = kNotHeld;
+  bool heldElsewhere_ = false;
+  std::string error_;
+};
+
+// Opens the null device on any standard stream that was closed when the program started, so that
+// no file the program or a library opens later takes its number and receives its messages.
+void ensureStandardStreams();
+
 // An IPv4 datagram socket bound to `port` on every local address. When it cannot be had,
 // `error` says why and `taken`, when given, whether another socket holds the port.
 SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* taken = nullptr);
@@ -94,8 +121,9 @@ constexpr std::size_t kProfileValueCapacity = 256;
 std::string readProfileString(const char* section, const char* key, const char* fallback,
                               const char* fileName);
 
-// Ctrl+C, Ctrl+Break, closing the console, SIGINT and SIGTERM only set a flag that the
-// main thread polls: controller calls never run from a handler.
+// Ctrl+C, Ctrl+Break, closing the console, and the signals that mean a stop (SIGINT, SIGTERM,
+// SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM) only set a flag that the main thread polls:
+// controller calls never run from a handler.
 void installStopHandler();
 bool stopRequested();
 

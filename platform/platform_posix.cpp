@@ -7,6 +7,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -38,6 +39,41 @@ void stopSockets() {}
 
 TimerResolutionGuard::TimerResolutionGuard() = default;
 TimerResolutionGuard::~TimerResolutionGuard() = default;
+
+SingleInstanceLock::SingleInstanceLock(const std::string& name) {
+  // /tmp is there on every system and writable by every user; the kernel drops the lock with the
+  // process, so a lock file left behind is never taken for a running copy.
+  const std::string path = "/tmp/" + name + ".lock";
+  constexpr mode_t kEveryoneReads = 0644;  // another user's copy must open it to try the lock
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, kEveryoneReads);
+  if (fd < 0) {
+    error_ = path + ": " + errorText(errno);
+    return;
+  }
+  ::fchmod(fd, kEveryoneReads);  // whatever the umask made of it; fails harmlessly on another's
+  int result = -1;
+  do {
+    result = ::flock(fd, LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  if (result == 0) {
+    handle_ = fd;
+    return;
+  }
+  heldElsewhere_ = errno == EWOULDBLOCK;
+  if (!heldElsewhere_) error_ = path + ": " + errorText(errno);
+  ::close(fd);
+}
+
+SingleInstanceLock::~SingleInstanceLock() {
+  if (held()) ::close(static_cast<int>(handle_));
+}
+
+void ensureStandardStreams() {
+  for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+    // open() takes the lowest free number: the one that is closed.
+    if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) ::open("/dev/null", O_RDWR);
+  }
+}
 
 SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* taken) {
   if (taken != nullptr) *taken = false;
@@ -156,7 +192,8 @@ void installStopHandler() {
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no SA_RESTART: a blocking wait returns at once and sees the flag
   // A closed terminal or a dropped remote login (SIGHUP) and SIGQUIT are stops like the others.
-  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+  // SIGUSR1, SIGUSR2 and SIGALRM would otherwise end the program with the controller open.
+  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}) {
     ::sigaction(signalNumber, &action, nullptr);
   }
   // A message to a console or pipe that has gone away must not end the program unclosed.

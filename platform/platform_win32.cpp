@@ -94,6 +94,47 @@ TimerResolutionGuard::~TimerResolutionGuard() {
   if (held_) timeEndPeriod(kFineTimerMs);
 }
 
+SingleInstanceLock::SingleInstanceLock(const std::string& name) {
+  // A named object of the login session; Windows deletes it when its last holder ends.
+  const std::string objectName = "Local\\" + name;
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, objectName.c_str());
+  const DWORD error = GetLastError();
+  if (mutex == nullptr) {
+    heldElsewhere_ = error == ERROR_ACCESS_DENIED;  // made by another user's copy
+    if (!heldElsewhere_) error_ = objectName + ": " + errorText(static_cast<int>(error));
+    return;
+  }
+  if (error == ERROR_ALREADY_EXISTS) {
+    heldElsewhere_ = true;
+    CloseHandle(mutex);
+    return;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(mutex);
+}
+
+SingleInstanceLock::~SingleInstanceLock() {
+  if (held()) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+void ensureStandardStreams() {
+  // Without a console (a service, a scheduled task) a standard handle may be missing: give its
+  // stream the null device, so writes and the Enter wait meet an ordinary, empty device.
+  const struct {
+    DWORD id;
+    std::FILE* stream;
+    const char* mode;
+  } streams[] = {{STD_INPUT_HANDLE, stdin, "r"}, {STD_OUTPUT_HANDLE, stdout, "w"},
+                 {STD_ERROR_HANDLE, stderr, "w"}};
+  for (const auto& standard : streams) {
+    const HANDLE handle = GetStdHandle(standard.id);
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) continue;
+    if (std::freopen("NUL", standard.mode, standard.stream) != nullptr) {
+      SetStdHandle(standard.id,
+                   reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(standard.stream))));
+    }
+  }
+}
+
 SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* taken) {
   if (taken != nullptr) *taken = false;
   const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, 0);

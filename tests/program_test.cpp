@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/side_profile.h"
 #include "motion/planner.h"
 #include "net/angle_message.h"
 #include "support/datagram_sender.h"
@@ -56,28 +58,30 @@ struct ReceiverRun {
   ReceiverRun(Side side, std::vector<std::pair<std::string, std::string>> environment = {},
       const std::string& settings = "", bool keepStdinOpen = false,
       void (*makeSettings)(const std::string& path) = nullptr,
-      std::vector<std::string> command = {}) {
+      std::vector<std::string> command = {}, bool closeStdinAndStderr = false) {
     if (!settings.empty()) dir.write("brenik.ini", settings);
     if (makeSettings != nullptr) makeSettings(dir.file("brenik.ini"));
     environment.emplace_back("AXCLCOM_TRACE", trace);
     if (command.empty()) command = receiverCommand(side);
-    process = std::make_unique<ReceiverProcess>(
-        ReceiverProcess::Options{command, dir.path(), environment, keepStdinOpen});
+    process = std::make_unique<ReceiverProcess>(ReceiverProcess::Options{
+        command, dir.path(), environment, keepStdinOpen, closeStdinAndStderr});
   }
 
   std::vector<std::string> calls() const { return traceCalls(trace); }
 
-  // Stops the receiver with `signalNumber` and expects exit `status` in time, the controller
-  // closed once as its last call if it was ever opened.
-  void expectCleanStop(int signalNumber = SIGINT, int status = 0) {
-    const bool opened = !calls().empty();
+  // Stops the receiver with `signalNumber` and expects exit `status` in time (a controller call
+  // in progress, `busy`, is waited for), the controller closed once as its last call if it was
+  // ever opened.
+  void expectCleanStop(int signalNumber = SIGINT, int status = 0,
+                       std::chrono::milliseconds busy = 0ms) {
+    const bool opened = !calls().empty() || busy > 0ms;
     const auto start = std::chrono::steady_clock::now();
     process->signal(signalNumber);
     const std::optional<int> code = process->waitExit(10s);
     const auto took = std::chrono::steady_clock::now() - start;
     ASSERT_TRUE(code.has_value()) << "still running after the stop signal";
     EXPECT_EQ(*code, status);
-    EXPECT_LE(took, stopAllowance());
+    EXPECT_LE(took, stopAllowance() + busy);
     EXPECT_EQ(countCalls(trace, "close_axcl"), opened ? 1u : 0u);
     if (opened) {
       EXPECT_EQ(calls().back(), "close_axcl");
@@ -155,6 +159,54 @@ TEST_P(ProgramTest, KnownRollGivesTheKnownCommands) {
           : std::vector<std::string>{"write_velocity 0 14465 23", "move_abs 0 -9841"};
   EXPECT_EQ(callsAfterHoming(run.calls()), expected);
   run.expectCleanStop();
+}
+
+TEST_P(ProgramTest, SecondCopyStartedMidRunTouchesNothingAndTheFirstRidesOn) {
+  // Calls of a few milliseconds, as a serial controller's, leave the port unbound much of the
+  // time: only the one-copy lock can keep the second copy out.
+  const std::pair<std::string, std::string> slowCalls{"AXCLCOM_DELAY_MS", "3"};
+  ReceiverRun first(GetParam(), {slowCalls});
+  ASSERT_TRUE(waitForCalls(first.trace, "move_org", 1));
+  std::atomic<bool> streaming{true};
+  std::thread source([&] {
+    DatagramSender sender(receiverPort(GetParam()));
+    for (int i = 0; streaming; ++i) {
+      sender.sendNow(i % 2 == 0 ? "5,0" : "0,5");
+      std::this_thread::sleep_for(10ms);
+    }
+  });
+  ScratchDir elsewhere;  // another folder: still the same actuator
+  ReceiverProcess second({receiverCommand(GetParam()), elsewhere.path(),
+                          {slowCalls, {"AXCLCOM_TRACE", elsewhere.file("trace.txt")}}});
+  const std::optional<int> code = second.waitExit(10s);
+  std::this_thread::sleep_for(300ms);  // the first rides on meanwhile
+  streaming = false;
+  source.join();
+  ASSERT_TRUE(code.has_value()) << "the second copy is still running";
+  EXPECT_EQ(*code, 4);
+  const app::SideProfile& profile = app::profileFor(GetParam());
+  EXPECT_EQ(lines(second.standardError()),
+            std::vector<std::string>{std::string(profile.programName) +
+                                     ": another copy already drives the " + profile.sideName +
+                                     " actuator; this one touches nothing and ends (use that one, "
+                                     "or close it first)"});
+  EXPECT_FALSE(std::filesystem::exists(elsewhere.file("trace.txt")))
+      << readFile(elsewhere.file("trace.txt"));
+
+  // Every move of the first is a whole pair, and a known datagram still gives its commands.
+  std::this_thread::sleep_for(100ms);
+  DatagramSender sender(receiverPort(GetParam()));
+  ASSERT_TRUE(sender.send("0,-10"));
+  ASSERT_TRUE(waitFor([&] { return callsAfterHoming(first.calls()).size() >= 2 &&
+                                   callsAfterHoming(first.calls()).back() ==
+                                       (GetParam() == Side::Left ? "move_abs 0 -22132"
+                                                                 : "move_abs 0 -9841"); }, 10s));
+  const std::vector<std::string> moves = callsAfterHoming(first.calls());
+  for (std::size_t i = 0; i < moves.size(); ++i) {
+    EXPECT_EQ(moves[i].rfind(i % 2 == 0 ? "write_velocity 0 " : "move_abs 0 ", 0), 0u) << moves[i];
+  }
+  EXPECT_EQ(first.process->standardError(), "");
+  first.expectCleanStop();
 }
 
 // Holds a receiver's UDP port the way another program, or another copy, would.
@@ -299,9 +351,10 @@ TEST(StartupRetry, PausesFiveMillisecondsBetweenAttemptsAndSaysOnceWhenSlow) {
 }
 
 // A stop in every phase of a run, by every signal that means one: the controller closed once if
-// it was opened, and the exit status of that phase.
-enum class Phase { WaitingForPort, Opening, NotReady, Running };
-constexpr const char* kPhaseNames[] = {"WaitingForPort", "Opening", "NotReady", "Running"};
+// it was opened, no move started after the stop, and the exit status of that phase.
+enum class Phase { WaitingForPort, Opening, SlowOpen, NotReady, Running };
+constexpr const char* kPhaseNames[] = {"WaitingForPort", "Opening", "SlowOpen", "NotReady",
+                                       "Running"};
 void PrintTo(Phase phase, std::ostream* out) { *out << kPhaseNames[static_cast<int>(phase)]; }
 
 using StopCase = std::tuple<Phase, int>;  // the phase and the signal
@@ -314,8 +367,13 @@ TEST_P(StopTest, ClosesTheControllerOnceAndExitsAsDocumented) {
   if (launchedThroughEmulator() && signalNumber != SIGINT) GTEST_SKIP() << "not a console event";
   PortHolder holder(receiverPort(Side::Left));
   if (phase != Phase::WaitingForPort) holder.release();
+  // An open that succeeds after a while: the stop comes while it is in progress.
+  const std::chrono::milliseconds openTakes = launchedThroughEmulator() ? 3000ms : 1500ms;
   std::vector<std::pair<std::string, std::string>> environment;
   if (phase == Phase::Opening) environment = {{"AXCLCOM_INIT", "0"}, {"AXCLCOM_STATE", "3"}};
+  if (phase == Phase::SlowOpen) {
+    environment = {{"AXCLCOM_OPEN_DELAY_MS", std::to_string(openTakes.count())}};
+  }
   if (phase == Phase::NotReady) environment = {{"AXCLCOM_STATE", "3"}};
   ReceiverRun run(Side::Left, environment, "", /*keepStdinOpen=*/true);
   switch (phase) {
@@ -326,13 +384,21 @@ TEST_P(StopTest, ClosesTheControllerOnceAndExitsAsDocumented) {
     case Phase::Opening:
       ASSERT_TRUE(waitForCalls(run.trace, "init_axcl_config", 3));
       break;
+    case Phase::SlowOpen:
+      std::this_thread::sleep_for(openTakes / 3);
+      break;
     case Phase::Running:
       ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
       break;
   }
   std::this_thread::sleep_for(100ms);
-  run.expectCleanStop(signalNumber, phase == Phase::NotReady ? 1 : 0);
+  const bool slowOpen = phase == Phase::SlowOpen;
+  run.expectCleanStop(signalNumber, phase == Phase::NotReady ? 1 : 0, slowOpen ? openTakes : 0ms);
   EXPECT_EQ(run.calls().empty(), phase == Phase::WaitingForPort);
+  EXPECT_EQ(countCalls(run.trace, "move_org"), phase == Phase::Running ? 1u : 0u);
+  if (slowOpen) {
+    EXPECT_EQ(run.calls(), (std::vector<std::string>{openCall("COM8", 1), "close_axcl"}));
+  }
 }
 
 std::string stopCaseName(const ::testing::TestParamInfo<StopCase>& info) {
@@ -346,6 +412,26 @@ INSTANTIATE_TEST_SUITE_P(
                                          Phase::Running),
                        ::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT)),
     stopCaseName);
+// Signals that would otherwise end the program with the controller open.
+INSTANTIATE_TEST_SUITE_P(OtherSignals, StopTest,
+                         ::testing::Combine(::testing::Values(Phase::Running),
+                                            ::testing::Values(SIGUSR1, SIGUSR2, SIGALRM)),
+                         stopCaseName);
+INSTANTIATE_TEST_SUITE_P(WhileOpening, StopTest,
+                         ::testing::Combine(::testing::Values(Phase::SlowOpen),
+                                            ::testing::Values(SIGINT)),
+                         stopCaseName);
+
+TEST(StandardStreams, ClosedOnesNeverReachTheLibrarysFiles) {
+  // Not ready: the receiver says so on standard error and waits for Enter on standard input.
+  ReceiverRun run(Side::Left, {{"AXCLCOM_STATE", "3"}}, "", false, nullptr, {},
+                  /*closeStdinAndStderr=*/true);
+  const std::optional<int> code = run.process->waitExit(10s);
+  ASSERT_TRUE(code.has_value()) << "still waiting for a key on a closed standard input";
+  EXPECT_EQ(*code, 1);
+  EXPECT_EQ(run.calls(), (std::vector<std::string>{openCall("COM8", 1), "get_axcl_state -> 3",
+                                                   "close_axcl"}));
+}
 
 // Arguments are answered before anything else: no settings read, no controller call, no port.
 struct ArgumentCase {
@@ -354,6 +440,7 @@ struct ArgumentCase {
   int status;
   bool onStandardOutput;  // or standard error
   std::string begins;
+  std::string outputTo = "";  // standard output sent there, not captured
 };
 
 void PrintTo(const ArgumentCase& c, std::ostream* out) { *out << c.name; }
@@ -366,7 +453,8 @@ TEST_P(ArgumentTest, AnswersWithoutTouchingTheController) {
   std::vector<std::string> command = receiverCommand(Side::Right);
   command.insert(command.end(), argument.arguments.begin(), argument.arguments.end());
   PortHolder holder(receiverPort(Side::Right));  // a receiver that ran would wait for it
-  ReceiverProcess process({command, dir.path(), {{"AXCLCOM_TRACE", dir.file("trace.txt")}}});
+  ReceiverProcess process({command, dir.path(), {{"AXCLCOM_TRACE", dir.file("trace.txt")}},
+                          false, false, argument.outputTo});
   const std::optional<int> code = process.waitExit(10s);
   ASSERT_TRUE(code.has_value()) << "still running: it did not answer the arguments";
   EXPECT_EQ(*code, argument.status);
@@ -389,7 +477,16 @@ INSTANTIATE_TEST_SUITE_P(
                                    "R_BrenikReceiver: unknown argument '--port'; it takes none\n\n" +
                                        kUsage},
                       ArgumentCase{"HelpThenUnknown", {"--help", "x"}, 2, false,
-                                   "R_BrenikReceiver: unknown argument 'x'"}),
+                                   "R_BrenikReceiver: unknown argument 'x'"},
+                      // Shown short and with control bytes escaped, not echoed raw.
+                      ArgumentCase{"UnknownLongWithControlBytes",
+                                   {"\x1b[2J" + std::string(20000, 'a')}, 2, false,
+                                   "R_BrenikReceiver: unknown argument '\\x1b[2J" +
+                                       std::string(36, 'a') + "...'; it takes none\n"},
+                      ArgumentCase{"VersionToAFullDevice", {"--version"}, 5, false,
+                                   "R_BrenikReceiver: cannot write to standard output", "/dev/full"},
+                      ArgumentCase{"HelpToAFullDevice", {"--help"}, 5, false,
+                                   "R_BrenikReceiver: cannot write to standard output", "/dev/full"}),
     [](const ::testing::TestParamInfo<ArgumentCase>& c) { return c.param.name; });
 
 // A settings file that is not a readable regular file reads as none, at once and in bounded

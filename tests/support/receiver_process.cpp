@@ -80,16 +80,28 @@ ReceiverProcess::ReceiverProcess(Options options) {
     ::setpgid(0, 0);  // its own group, so the launcher and what it starts go together
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive a test that was killed
     if (::chdir(options.workDir.c_str()) != 0) ::_exit(126);
-    for (const char* name : {"AXCLCOM_TRACE", "AXCLCOM_INIT", "AXCLCOM_STATE"}) ::unsetenv(name);
+    for (const char* name : {"AXCLCOM_TRACE", "AXCLCOM_INIT", "AXCLCOM_STATE", "AXCLCOM_DELAY_MS",
+                             "AXCLCOM_OPEN_DELAY_MS"}) {
+      ::unsetenv(name);
+    }
     for (const auto& [name, value] : options.environment) ::setenv(name.c_str(), value.c_str(), 1);
     const int in = options.keepStdinOpen ? stdinPipe[0] : ::open("/dev/null", O_RDONLY);
     ::dup2(in, STDIN_FILENO);
-    ::dup2(stdoutFd, STDOUT_FILENO);
+    const int out = options.standardOutputTo.empty()
+                        ? stdoutFd
+                        : ::open(options.standardOutputTo.c_str(), O_WRONLY);
+    ::dup2(out, STDOUT_FILENO);
     ::dup2(stderrFd, STDERR_FILENO);
     // Nothing of the test's own (sockets holding a port, pipes) may live on in the program.
     for (int fd = STDERR_FILENO + 1; fd < kMaxInheritedFd; ++fd) ::close(fd);
+    if (options.closeStdinAndStderr) {
+      ::close(STDIN_FILENO);
+      ::close(STDERR_FILENO);
+    }
     // Signals the test runner ignores must reach the program as they would from a console.
-    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) ::signal(signalNumber, SIG_DFL);
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}) {
+      ::signal(signalNumber, SIG_DFL);
+    }
     ::execvp(argv[0], argv.data());
     ::_exit(127);
   }

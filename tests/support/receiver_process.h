@@ -52,6 +52,8 @@ class ReceiverProcess {
     std::string workDir;
     std::vector<std::pair<std::string, std::string>> environment;
     bool keepStdinOpen = false;  // a pipe the test can write to; otherwise /dev/null
+    bool closeStdinAndStderr = false;  // started as from `prog <&- 2>&-`
+    std::string standardOutputTo = "";  // a file such as /dev/full in place of the captured output
   };
 
   explicit ReceiverProcess(Options options);
