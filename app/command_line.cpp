@@ -52,7 +52,8 @@ std::string settingLine(const std::string& assignment, const std::string& meanin
 
 std::string numberLine(const NumberSetting& setting, const std::string& meaning) {
   return settingLine(std::string(setting.key) + "=" + setting.fallback,
-                     meaning + " (0.." + std::to_string(setting.maximum) + ")");
+                     meaning + " (" + std::to_string(setting.minimum) + ".." +
+                         std::to_string(setting.maximum) + ")");
 }
 
 }  // namespace
@@ -73,6 +74,10 @@ std::string usageText(const SideProfile& profile) {
   text += numberLine(kSpeedSetting, "full-scale speed");
   text += numberLine(kAccelSetting, "full-scale acceleration");
   text += numberLine(kReversalSetting, "1 negates both received angles, 0 uses them as sent");
+  text += numberLine(kGentleSpeedSetting, "% of full speed for levelling and ramps");
+  text += numberLine(kRampSetting, "seconds of soft start after homing and silence");
+  text += numberLine(kIdleLevelSetting, "level after this many seconds without angles");
+  text += numberLine(kStopLevelSetting, "level, wait this long, then close on a stop");
   text += "A missing file or key means the value shown.\n\n";
   text += "Stop it with Ctrl+C (or by closing its window); it closes the controller first.\n\n";
   text += "Only one copy of each receiver runs at a time.\n\n";

@@ -11,18 +11,25 @@ namespace app {
 
 class ControllerCommands final : public motion::ActuatorCommands {
  public:
-  explicit ControllerCommands(controller::Controller& controller) : controller_(controller) {}
+  // `despiteStop`: the level move before closing, the one move a stop may start.
+  explicit ControllerCommands(controller::Controller& controller, bool despiteStop = false)
+      : controller_(controller), despiteStop_(despiteStop) {}
   // The planner always follows a velocity with its position: both leave together.
   void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
     speed_ = speed;
     acceleration_ = acceleration;
   }
   void moveAbs(std::int32_t position) override {
-    controller_.move(speed_, acceleration_, position);
+    if (despiteStop_) {
+      controller_.moveDespiteStop(speed_, acceleration_, position);
+    } else {
+      controller_.move(speed_, acceleration_, position);
+    }
   }
 
  private:
   controller::Controller& controller_;
+  bool despiteStop_;
   std::int32_t speed_ = 0;
   std::int32_t acceleration_ = 0;
 };

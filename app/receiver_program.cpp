@@ -4,6 +4,7 @@
 #include "app/receiver_program.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -13,7 +14,7 @@
 #include "app/settings.h"
 #include "controller/controller.h"
 #include "controller/controller_library.h"
-#include "motion/planner.h"
+#include "motion/ride.h"
 #include "net/angle_message.h"
 #include "net/datagram_receiver.h"
 #include "platform/platform.h"
@@ -59,16 +60,46 @@ std::optional<int> answerArguments(const SideProfile& profile, int argc,
   return std::nullopt;
 }
 
-// Texts from the port until a stop, each one that holds two angles planned and commanded.
+// After a stop asked for while riding, when the settings ask for it: the seat levelled gently,
+// then a wait for it to get there, cut short by another stop request. Datagrams that come
+// meanwhile are not read: the ride is over.
+void levelBeforeClosing(motion::Ride& ride, controller::Controller& controller) {
+  if (!ride.levelsBeforeClosing()) return;
+  const unsigned requests = platform::stopRequests();
+  ControllerCommands levelling(controller, /*despiteStop=*/true);
+  ride.levelForStop(levelling);
+  constexpr unsigned kWaitSliceMs = 20;
+  const double until = platform::monotonicSeconds() + ride.stopLevelSeconds();
+  while (platform::monotonicSeconds() < until && platform::stopRequests() == requests) {
+    platform::sleepMilliseconds(kWaitSliceMs);
+  }
+}
+
+// Texts from the port until a stop, each one that holds two angles planned and commanded; the
+// seat levelled when the angles stop coming and before closing, as the settings ask.
 void ride(const SideProfile& profile, const Settings& settings, controller::Controller& controller,
           const net::StopCheck& stop, const net::Report& report) {
-  motion::PlannerState planner = motion::initialPlannerState(settings.limits);
+  motion::Ride ride(profile.side, settings.limits, settings.ride);
   ControllerCommands commands(controller);
-  while (const std::optional<std::string> text = net::receiveText(profile.udpPort, stop, report)) {
-    // A text that does not hold two angles moves nothing; the next datagram is awaited.
-    if (const std::optional<net::AnglePair> angles = net::readAngles(*text, settings.reversal)) {
-      motion::planAndCommand(angles->pitch, angles->roll, profile.side, settings.limits, planner,
-                             commands);
+  for (;;) {
+    const double levelAt = ride.levelDeadline();
+    const net::Received received =
+        net::receiveText(profile.udpPort, stop, report,
+                         std::isinf(levelAt) ? std::nullopt : std::optional<double>(levelAt));
+    switch (received.outcome) {
+      case net::Received::Outcome::Text:
+        // A text that does not hold two angles moves nothing; the next datagram is awaited.
+        if (const std::optional<net::AnglePair> angles =
+                net::readAngles(received.text, settings.reversal)) {
+          ride.angles(angles->pitch, angles->roll, platform::monotonicSeconds(), commands);
+        }
+        break;
+      case net::Received::Outcome::Silence:
+        ride.levelForSilence(commands);
+        break;
+      case net::Received::Outcome::Stopped:
+        levelBeforeClosing(ride, controller);
+        return;
     }
   }
 }

@@ -31,8 +31,8 @@ std::int32_t parseSettingNumber(const std::string& text) {
   return static_cast<std::int32_t>(value);
 }
 
-std::int32_t clampSetting(std::int32_t value, std::int32_t maximum) {
-  if (value < 0) return 0;
+std::int32_t clampSetting(std::int32_t value, std::int32_t maximum, std::int32_t minimum) {
+  if (value < minimum) return minimum;
   if (value > maximum) return maximum;
   return value;
 }
@@ -42,7 +42,8 @@ Settings readSettings(const SideProfile& profile, const char* fileName) {
     return platform::readProfileString(kSettingsSection, key, fallback, fileName);
   };
   const auto readNumber = [&read](const NumberSetting& setting) {
-    return clampSetting(parseSettingNumber(read(setting.key, setting.fallback)), setting.maximum);
+    return clampSetting(parseSettingNumber(read(setting.key, setting.fallback)), setting.maximum,
+                        setting.minimum);
   };
   // Read in this order: the port, the speed, the acceleration, the reversal.
   Settings settings;
@@ -50,6 +51,10 @@ Settings readSettings(const SideProfile& profile, const char* fileName) {
   settings.limits.maxSpeed = readNumber(kSpeedSetting);
   settings.limits.maxAcceleration = readNumber(kAccelSetting);
   settings.reversal = readNumber(kReversalSetting);
+  settings.ride.gentleSpeedPercent = readNumber(kGentleSpeedSetting);
+  settings.ride.rampSeconds = readNumber(kRampSetting);
+  settings.ride.idleLevelSeconds = readNumber(kIdleLevelSetting);
+  settings.ride.stopLevelSeconds = readNumber(kStopLevelSetting);
   return settings;
 }
 

@@ -126,6 +126,8 @@ std::string readProfileString(const char* section, const char* key, const char* 
 // controller calls never run from a handler.
 void installStopHandler();
 bool stopRequested();
+// How many stop requests have come: a second one can cut short what the first began.
+unsigned stopRequests();
 
 // Waits for one character on standard input (a key and Enter at the console) or for a stop
 // request, whichever comes first.

@@ -25,10 +25,11 @@
 namespace platform {
 namespace {
 
-std::atomic<bool> gStopRequested{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "the stop flag is set from a signal handler");
+std::atomic<unsigned> gStopRequests{0};
+static_assert(std::atomic<unsigned>::is_always_lock_free,
+              "the stop requests are counted from a signal handler");
 
-extern "C" void onStopSignal(int) { gStopRequested.store(true); }
+extern "C" void onStopSignal(int) { ++gStopRequests; }
 
 std::string errorText(int code) { return std::strerror(code); }
 
@@ -200,7 +201,8 @@ void installStopHandler() {
   ::signal(SIGPIPE, SIG_IGN);
 }
 
-bool stopRequested() { return gStopRequested.load(); }
+bool stopRequested() { return gStopRequests.load() > 0; }
+unsigned stopRequests() { return gStopRequests.load(); }
 
 void waitForKeyOrStop() {
   // Read only once input is there, so a stop that comes just before the read is not missed.

@@ -20,10 +20,11 @@
 namespace platform {
 namespace {
 
-std::atomic<bool> gStopRequested{false};
+std::atomic<unsigned> gStopRequests{0};
 
-// How long a closing console waits for the main thread to close the controller and return.
-constexpr DWORD kCloseGraceMs = 4000;
+// How long a closing console waits for the main thread to level the seat, close the controller
+// and return, which ends the process sooner; Windows itself ends it after about 5 s.
+constexpr DWORD kCloseGraceMs = 10000;
 
 // Names for the socket errors a person at the rig may meet, where the system gives no text
 // (Wine gives none for any Windows Sockets error).
@@ -61,7 +62,7 @@ std::string errorText(int code) {
 }
 
 BOOL WINAPI onConsoleEvent(DWORD event) {
-  gStopRequested.store(true);
+  ++gStopRequests;
   if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
     // Windows ends the process when this returns; give the main thread time to stop cleanly.
     Sleep(kCloseGraceMs);
@@ -285,7 +286,8 @@ std::string readProfileString(const char* section, const char* key, const char* 
 
 void installStopHandler() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
 
-bool stopRequested() { return gStopRequested.load(); }
+bool stopRequested() { return gStopRequests.load() > 0; }
+unsigned stopRequests() { return gStopRequests.load(); }
 
 namespace {
 

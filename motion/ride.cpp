@@ -1,0 +1,46 @@
+// A ride: the planner driven with the limits the ride policy puts in force.
+#include "motion/ride.h"
+
+#include <limits>
+
+namespace motion {
+namespace {
+
+constexpr float kLevel = 0.0f;  // degrees of pitch and of roll
+
+}  // namespace
+
+Ride::Ride(Side side, const MotionLimits& full, const RidePolicy& policy)
+    : side_(side), full_(full), policy_(policy), planner_(initialPlannerState(full)) {}
+
+void Ride::angles(float pitch, float roll, double now, ActuatorCommands& commands) {
+  if (phase_ != Phase::Riding) {
+    phase_ = Phase::Riding;
+    rampStart_ = now;
+  }
+  lastAngles_ = now;
+  planAndCommand(pitch, roll, side_, rampedLimits(full_, policy_, now - rampStart_), planner_,
+                 commands);
+}
+
+double Ride::levelDeadline() const {
+  if (phase_ != Phase::Riding) return std::numeric_limits<double>::infinity();
+  return silenceDeadline(policy_, lastAngles_);
+}
+
+void Ride::levelForSilence(ActuatorCommands& commands) {
+  level(commands);
+  phase_ = Phase::LevelledForSilence;
+}
+
+bool Ride::levelsBeforeClosing() const {
+  return policy_.stopLevelSeconds > 0 && phase_ == Phase::Riding;
+}
+
+void Ride::levelForStop(ActuatorCommands& commands) { level(commands); }
+
+void Ride::level(ActuatorCommands& commands) {
+  planAndCommand(kLevel, kLevel, side_, gentleLimits(full_, policy_), planner_, commands);
+}
+
+}  // namespace motion

@@ -1,0 +1,39 @@
+// The soft start and the silence rule, as the seat's owner sets them.
+#include "motion/ride_policy.h"
+
+#include <limits>
+
+namespace motion {
+namespace {
+
+constexpr std::int32_t kWholePercent = 100;
+
+std::int32_t percentOf(std::int32_t full, std::int32_t percent) {
+  return static_cast<std::int32_t>(std::int64_t{full} * percent / kWholePercent);
+}
+
+std::int32_t between(std::int32_t gentle, std::int32_t full, double fraction) {
+  return gentle + static_cast<std::int32_t>(static_cast<double>(full - gentle) * fraction);
+}
+
+}  // namespace
+
+MotionLimits gentleLimits(const MotionLimits& full, const RidePolicy& policy) {
+  return {percentOf(full.maxSpeed, policy.gentleSpeedPercent),
+          percentOf(full.maxAcceleration, policy.gentleSpeedPercent)};
+}
+
+MotionLimits rampedLimits(const MotionLimits& full, const RidePolicy& policy, double elapsed) {
+  if (policy.rampSeconds <= 0 || !(elapsed < policy.rampSeconds)) return full;
+  const MotionLimits gentle = gentleLimits(full, policy);
+  const double fraction = elapsed > 0.0 ? elapsed / policy.rampSeconds : 0.0;
+  return {between(gentle.maxSpeed, full.maxSpeed, fraction),
+          between(gentle.maxAcceleration, full.maxAcceleration, fraction)};
+}
+
+double silenceDeadline(const RidePolicy& policy, double lastAngles) {
+  if (policy.idleLevelSeconds <= 0) return std::numeric_limits<double>::infinity();
+  return lastAngles + policy.idleLevelSeconds;
+}
+
+}  // namespace motion
