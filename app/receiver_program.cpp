@@ -80,7 +80,7 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
   ControllerCommands commands(controller);
   if (!controller.home()) return kExitStopped;
 
-  while (const std::optional<std::string> text = net::receiveText(profile.udpPort, stop, report)) {
+  while (const net::Received text = net::receiveText(profile.udpPort, stop, report)) {
     // A text that does not hold two angles moves nothing; the next datagram is awaited.
     if (const std::optional<net::AnglePair> angles = net::readAngles(*text, settings.reversal)) {
       motion::planAndCommand(angles->pitch, angles->roll, profile.side, settings.limits, planner,
