@@ -8,6 +8,7 @@
 //   cycle_steps --port N --clock      this program's clock when one datagram came, so that a
 //                                     driver can tell which of its clocks the stamps are on
 // A driver sends each datagram once the new socket is bound (receiver_benchmark --steps).
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -34,7 +35,7 @@ constexpr std::size_t kMaxCycles = 100000;
 struct Stamps {
   double started;   // socket library started (WSAStartup)
   double bound;     // socket made and bound
-  double received;  // select + recv returned the datagram
+  double received;  // the wait and the receives returned the datagram
   double closed;    // closesocket
   double released;  // socket library released (WSACleanup)
   double parsed;    // readAngles
@@ -111,7 +112,10 @@ int main(int argc, char** argv) {
   if (guard) sockets.emplace();
   std::vector<Stamps> texts(static_cast<std::size_t>(cycles));
   motion::PlannerState planner = motion::initialPlannerState(kDefaultLimits);
-  char buffer[net::kReceiveSize + 1];
+  std::vector<char> slotData(net::kReceiveSize * net::kQueuedAtOnce);
+  std::size_t lengths[net::kQueuedAtOnce] = {};
+  const platform::DatagramSlots slots{slotData.data(), net::kReceiveSize, net::kQueuedAtOnce,
+                                      lengths};
   std::string error;
   for (Stamps& stamps : texts) {
     // What DatagramReceiver's constructor does.
@@ -125,16 +129,20 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "cycle_steps: cannot use UDP port %ld: %s\n", port, error.c_str());
       return 1;
     }
-    // receiveNonEmpty, bounded.
+    // receiveNonEmpty, bounded: the wait, and what is queued behind the datagram taken with it
+    // (nothing here, as the driver sends one at a time).
     platform::ReceiveStatus status = platform::ReceiveStatus::Timeout;
+    std::size_t taken = 0;
     for (int polls = 0; polls < kGiveUpPolls && status != platform::ReceiveStatus::Datagram;
          ++polls) {
-      std::size_t received = 0;
-      status = platform::receiveDatagram(socket, buffer, net::kReceiveSize, kPollMs, received, error);
-      buffer[received] = '\0';  // the text is the bytes up to the first zero byte
+      status = platform::receiveDatagrams(socket, slots, kPollMs, taken, error);
       if (status == platform::ReceiveStatus::Error) break;
     }
-    const std::string text(buffer);
+    // The newest one's text, up to its first zero byte.
+    const std::size_t newest = taken > 0 ? taken - 1 : 0;
+    const char* datagram = slotData.data() + newest * net::kReceiveSize;
+    const std::size_t length = taken > 0 ? lengths[newest] : 0;
+    const std::string text(datagram, std::find(datagram, datagram + length, '\0'));
     stamps.received = platform::monotonicSeconds();
     // The destructor.
     platform::closeSocket(socket);

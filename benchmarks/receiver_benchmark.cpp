@@ -492,7 +492,7 @@ bool reportDeadTime(StepRun& run, std::size_t cycles) {
     return false;
   }
   // Steps in the order the receiver passes them; text i's dead time ends with text i+1's bind.
-  const char* names[] = {"receiveDatagram (the wait and recv), from sendto",
+  const char* names[] = {"receiveDatagrams (the wait and the receives), from sendto",
                          "closeSocket (closesocket)",
                          "stopSockets (WSACleanup)",
                          "readAngles",

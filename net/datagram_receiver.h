@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -13,9 +14,22 @@ namespace net {
 
 // Largest text taken from one datagram; longer datagrams are cut.
 constexpr int kReceiveSize = 1024;
+// Datagrams taken from the socket in one call, of those queued behind the first.
+constexpr std::size_t kQueuedAtOnce = 8;
 
 using StopCheck = std::function<bool()>;
 using Report = std::function<void(const std::string&)>;
+
+// How a wait for a text ended: with a text, with a silence (the deadline passed first) or with a
+// stop. Read like an optional text: true, and `*received` the text, when one came.
+struct Received {
+  enum class Outcome { Text, Silence, Stopped };
+  Outcome outcome = Outcome::Stopped;
+  std::string text;  // empty unless the outcome is Text
+
+  explicit operator bool() const { return outcome == Outcome::Text; }
+  const std::string& operator*() const { return text; }
+};
 
 // Starts the socket library and binds a UDP socket to `port` on every local address for as
 // long as it lives; closes the socket and releases the library when it goes.
@@ -32,27 +46,36 @@ class DatagramReceiver {
   // The socket could not be bound because another socket holds the port.
   bool portTaken() const { return portTaken_; }
 
-  // The next datagram's text (up to its first zero byte) that is not empty; nothing once
-  // `stop` says so.
-  std::optional<std::string> receiveNonEmpty(const StopCheck& stop, const Report& report);
+  // The next text that is not empty (a datagram's bytes up to its first zero byte): when a
+  // datagram comes with others queued behind it, the newest non-empty text of them all. A
+  // silence once `deadline` (on platform::monotonicSeconds()) has passed with no text, with what
+  // was queued by then taken first; a stop once `stop` says so.
+  Received receiveNonEmpty(const StopCheck& stop, const Report& report,
+                           std::optional<double> deadline = std::nullopt);
 
  private:
+  // Waits up to `waitMs` for datagrams and takes all that are queued; `text` is the newest
+  // non-empty text among them, empty when there is none.
+  platform::ReceiveStatus takeNewest(int waitMs, std::string& text, std::string& error);
+
   std::uint16_t port_;
   bool socketsStarted_ = false;
   platform::SocketHandle socket_ = platform::kInvalidSocket;
   std::string failure_;
   bool portTaken_ = false;
-  std::array<char, kReceiveSize + 1> buffer_{};  // room for the zero after the longest text
+  std::array<char, kReceiveSize * kQueuedAtOnce> slots_;  // filled by each receive, not cleared
+  std::array<std::size_t, kQueuedAtOnce> lengths_{};
 };
 
-// Binds the port afresh, waits for one non-empty text and lets the port go again. While the
-// port cannot be had it says so once through `report` and tries again about once a second.
-// Returns nothing once `stop` says so.
-// A fresh socket for each text, so that the receiver always acts on the newest attitude and
-// never works through a backlog when the controller is slow: datagrams that arrive between
-// texts are dropped on purpose.
-std::optional<std::string> receiveText(std::uint16_t port, const StopCheck& stop,
-                                       const Report& report);
+// Binds the port afresh, waits for one non-empty text (receiveNonEmpty) and lets the port go
+// again. While the port cannot be had it says so once through `report` and tries again about
+// once a second. Ends with a silence once `deadline` passes without a text, with a stop once
+// `stop` says so.
+// A fresh socket for each text, and of the datagrams queued on it the newest, so that the
+// receiver acts on the newest attitude it has been sent and never works through a backlog when
+// the controller is slow: datagrams that arrive between texts are dropped on purpose.
+Received receiveText(std::uint16_t port, const StopCheck& stop, const Report& report,
+                     std::optional<double> deadline = std::nullopt);
 
 // Binds the port and lets it go at once, waiting the way receiveText does while it cannot be
 // had: so that a program finds its port taken before it starts anything else. False once `stop`

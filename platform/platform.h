@@ -77,7 +77,9 @@ class SingleInstanceLock {
 void ensureStandardStreams();
 
 // An IPv4 datagram socket bound to `port` on every local address. When it cannot be had,
-// `error` says why and `taken`, when given, whether another socket holds the port.
+// `error` says why and `taken`, when given, whether another socket holds the port. On Windows it
+// is non-blocking, so that receiveDatagrams can take what is queued without waiting; its
+// overlapped receives wait all the same.
 SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* taken = nullptr);
 void closeSocket(SocketHandle socket);
 
@@ -86,6 +88,21 @@ void closeSocket(SocketHandle socket);
 // buffer and still counts as a datagram.
 ReceiveStatus receiveDatagram(SocketHandle socket, char* buffer, std::size_t capacity,
                               int timeoutMs, std::size_t& received, std::string& error);
+
+// Room for the datagrams one receiveDatagrams call takes: `count` slots of `capacity` bytes one
+// after another at `data`, and the length of each datagram taken into `lengths`.
+struct DatagramSlots {
+  char* data;
+  std::size_t capacity;
+  std::size_t count;
+  std::size_t* lengths;
+};
+
+// Waits at most `timeoutMs` (0: not at all) for a datagram, then takes without waiting those
+// already queued behind it, oldest first, until none is left or the slots are full; `taken` says
+// how many (0 unless a datagram came). Each is cut to a slot, as receiveDatagram cuts it.
+ReceiveStatus receiveDatagrams(SocketHandle socket, const DatagramSlots& slots, int timeoutMs,
+                               std::size_t& taken, std::string& error);
 
 void sleepMilliseconds(unsigned milliseconds);
 

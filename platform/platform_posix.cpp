@@ -10,8 +10,11 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
@@ -119,6 +122,44 @@ ReceiveStatus receiveDatagram(SocketHandle socket, char* buffer, std::size_t cap
   }
   received = static_cast<std::size_t>(got);
   return ReceiveStatus::Datagram;
+}
+
+ReceiveStatus receiveDatagrams(SocketHandle socket, const DatagramSlots& slots, int timeoutMs,
+                               std::size_t& taken, std::string& error) {
+  taken = 0;
+  const int fd = static_cast<int>(socket);
+  // One call waits for the first datagram and takes those queued behind it: the socket's own
+  // receive timeout bounds the wait, so no poll comes before it.
+  int flags = MSG_DONTWAIT;
+  if (timeoutMs > 0) {
+    const timeval wait{static_cast<time_t>(timeoutMs / 1000),
+                       static_cast<suseconds_t>(timeoutMs % 1000) * 1000};
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) != 0) {
+      error = errorText(errno);
+      return ReceiveStatus::Error;
+    }
+    flags = MSG_WAITFORONE;
+  }
+  constexpr std::size_t kMostAtOnce = 16;
+  const std::size_t count = std::min(slots.count, kMostAtOnce);
+  iovec pieces[kMostAtOnce];
+  mmsghdr messages[kMostAtOnce];
+  for (std::size_t i = 0; i < count; ++i) {
+    pieces[i] = iovec{slots.data + i * slots.capacity, slots.capacity};
+    messages[i] = mmsghdr{};
+    messages[i].msg_hdr.msg_iov = &pieces[i];
+    messages[i].msg_hdr.msg_iovlen = 1;
+  }
+  const int got = ::recvmmsg(fd, messages, static_cast<unsigned>(count), flags, nullptr);
+  if (got < 0) {
+    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) return ReceiveStatus::Timeout;
+    error = errorText(errno);
+    return ReceiveStatus::Error;
+  }
+  // A datagram longer than its slot is cut to it (msg_len is what was copied).
+  for (int i = 0; i < got; ++i) slots.lengths[i] = messages[i].msg_len;
+  taken = static_cast<std::size_t>(got);
+  return got > 0 ? ReceiveStatus::Datagram : ReceiveStatus::Timeout;
 }
 
 void sleepMilliseconds(unsigned milliseconds) {

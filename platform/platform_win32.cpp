@@ -154,6 +154,13 @@ SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* ta
     closesocket(s);
     return kInvalidSocket;
   }
+  // Set once here, before any datagram comes, rather than in each receive that drains the queue.
+  u_long nonBlocking = 1;
+  if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
+    error = errorText(WSAGetLastError());
+    closesocket(s);
+    return kInvalidSocket;
+  }
   return static_cast<SocketHandle>(s);
 }
 
@@ -224,6 +231,39 @@ ReceiveStatus receiveDatagram(SocketHandle socket, char* buffer, std::size_t cap
   }
   received = static_cast<std::size_t>(got);
   return ReceiveStatus::Datagram;
+}
+
+// The overlapped receive above for the first datagram, then plain receives on the non-blocking
+// socket until one finds nothing: under Wine each is one request to the wine server.
+ReceiveStatus receiveDatagrams(SocketHandle socket, const DatagramSlots& slots, int timeoutMs,
+                               std::size_t& taken, std::string& error) {
+  taken = 0;
+  if (slots.count == 0) return ReceiveStatus::Timeout;
+  if (timeoutMs > 0) {
+    const ReceiveStatus first =
+        receiveDatagram(socket, slots.data, slots.capacity, timeoutMs, slots.lengths[0], error);
+    if (first != ReceiveStatus::Datagram) return first;
+    taken = 1;
+  }
+  for (; taken < slots.count; ++taken) {
+    char* slot = slots.data + taken * slots.capacity;
+    const int got = recv(static_cast<SOCKET>(socket), slot, static_cast<int>(slots.capacity), 0);
+    if (got != SOCKET_ERROR) {
+      slots.lengths[taken] = static_cast<std::size_t>(got);
+      continue;
+    }
+    std::string fault;
+    const ReceiveStatus status =
+        receiveFailure(WSAGetLastError(), slots.capacity, slots.lengths[taken], fault);
+    if (status == ReceiveStatus::Datagram) continue;  // cut to the slot
+    // Nothing more queued; a fault after datagrams were taken shows on the next wait.
+    if (status == ReceiveStatus::Error && taken == 0) {
+      error = fault;
+      return status;
+    }
+    break;
+  }
+  return taken > 0 ? ReceiveStatus::Datagram : ReceiveStatus::Timeout;
 }
 
 void sleepMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }

@@ -47,9 +47,10 @@ class Receiver : public ::testing::Test {
 
   // Receives with a deadline, so a lost datagram fails the test instead of hanging it.
   std::optional<std::string> receive(net::DatagramReceiver& receiver) {
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    const net::StopCheck stop = [deadline] { return std::chrono::steady_clock::now() > deadline; };
-    return receiver.receiveNonEmpty(stop, [](const std::string&) {});
+    const net::Received received = receiver.receiveNonEmpty(
+        [] { return false; }, [](const std::string&) {}, platform::monotonicSeconds() + 5.0);
+    if (!received) return std::nullopt;
+    return *received;
   }
 
   std::uint16_t port_ = 0;
@@ -83,8 +84,34 @@ TEST_F(Receiver, SkipsDatagramsThatGiveAnEmptyText) {
   EXPECT_EQ(receive(receiver), "3,4");
 }
 
+// The source's last word counts: of the datagrams queued when the receive returns, the newest
+// one whose text is not empty.
+TEST_F(Receiver, TakesTheNewestNonEmptyTextQueued) {
+  struct Case {
+    std::vector<std::string> sent;
+    std::string expected;
+  };
+  const std::string leadingZero("\0" "3,3", 4);
+  std::vector<std::string> many;  // more than one receive call takes
+  for (int i = 0; i < 3 * static_cast<int>(net::kQueuedAtOnce); ++i) {
+    many.push_back(std::to_string(i) + ",0");
+  }
+  std::vector<std::string> emptiesAfter = many;  // the last call takes empty ones only
+  emptiesAfter.insert(emptiesAfter.end(), 2 * net::kQueuedAtOnce, "");
+  for (const Case& c : {Case{{"10,0", "0,0"}, "0,0"},
+                        Case{{"1,1", "2,2", "", leadingZero}, "2,2"},
+                        Case{{"", "4,4", "5,5", "\0x", ""}, "5,5"},
+                        Case{many, many.back()},
+                        Case{emptiesAfter, many.back()}}) {
+    net::DatagramReceiver receiver(port_);
+    ASSERT_TRUE(receiver.bound()) << receiver.failure();
+    for (const std::string& payload : c.sent) send(payload);
+    EXPECT_EQ(receive(receiver), c.expected) << c.sent.size() << " sent";
+  }
+}
+
 TEST_F(Receiver, ReceiveTextBindsForOneTextOnly) {
-  std::optional<std::string> got;
+  net::Received got;
   std::atomic<bool> done{false};
   std::thread waiting([&] {
     const auto deadline = std::chrono::steady_clock::now() + 5s;
@@ -98,7 +125,7 @@ TEST_F(Receiver, ReceiveTextBindsForOneTextOnly) {
     std::this_thread::sleep_for(20ms);
   }
   waiting.join();
-  EXPECT_EQ(got, "5,6");
+  EXPECT_EQ(*got, "5,6");
   // The port is free again once the text has been returned.
   std::string error;
   const platform::SocketHandle again = platform::openBoundUdpSocket(port_, error);
@@ -118,7 +145,7 @@ TEST_F(Receiver, ADatagramAfterWaitsThatTimedOutIsStillTaken) {
   const net::StopCheck stop = [deadline] { return std::chrono::steady_clock::now() > deadline; };
   std::vector<std::string> reports;
   const net::Report collect = [&](const std::string& line) { reports.push_back(line); };
-  EXPECT_EQ(receiver.receiveNonEmpty(stop, collect), "7,8");
+  EXPECT_EQ(*receiver.receiveNonEmpty(stop, collect), "7,8");
   EXPECT_TRUE(reports.empty()) << reports.front();  // a wait given up is no fault
   late.join();
 }
@@ -127,8 +154,54 @@ TEST_F(Receiver, StopEndsTheWaitWithoutAText) {
   net::DatagramReceiver receiver(port_);
   const auto start = std::chrono::steady_clock::now();
   const net::StopCheck stop = [start] { return std::chrono::steady_clock::now() - start > 200ms; };
-  EXPECT_FALSE(receiver.receiveNonEmpty(stop, [](const std::string&) {}).has_value());
+  EXPECT_EQ(receiver.receiveNonEmpty(stop, [](const std::string&) {}).outcome,
+            net::Received::Outcome::Stopped);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+}
+
+// The wait for the coming silence rule: a silence about when the deadline passes, not at the end
+// of a whole 100 ms wait or of a second's retry; a text that comes first wins.
+TEST_F(Receiver, DeadlineEndsTheWaitWithASilenceUnlessATextComesFirst) {
+  const net::StopCheck never = [] { return false; };
+  const net::Report ignore = [](const std::string&) {};
+  constexpr double kShortSeconds = 0.01;
+  constexpr double kLateSeconds = 0.08;       // before the end of a 100 ms wait
+  constexpr double kRetryLateSeconds = 0.5;   // well before a second's retry of a taken port
+  {
+    net::DatagramReceiver receiver(port_);
+    ASSERT_TRUE(receiver.bound()) << receiver.failure();
+    const double start = platform::monotonicSeconds();
+    const net::Received got = receiver.receiveNonEmpty(never, ignore, start + kShortSeconds);
+    const double took = platform::monotonicSeconds() - start;
+    EXPECT_EQ(got.outcome, net::Received::Outcome::Silence);
+    EXPECT_GE(took, kShortSeconds);
+    EXPECT_LT(took, kLateSeconds);
+    // Queued by the deadline: taken, though the deadline has passed.
+    send("9,9");
+    EXPECT_EQ(*receiver.receiveNonEmpty(never, ignore, start), "9,9");
+  }
+  {
+    std::thread soon([this] {
+      std::this_thread::sleep_for(150ms);
+      send("7,7");
+    });
+    // Past one 100 ms wait, and a socket bound anew each time a text is taken.
+    const net::Received got =
+        net::receiveText(port_, never, ignore, platform::monotonicSeconds() + 5.0);
+    soon.join();
+    EXPECT_EQ(got.outcome, net::Received::Outcome::Text);
+    EXPECT_EQ(got.text, "7,7");
+  }
+  std::string error;
+  const platform::SocketHandle holder = platform::openBoundUdpSocket(port_, error);
+  ASSERT_NE(holder, platform::kInvalidSocket) << error;
+  const double start = platform::monotonicSeconds();
+  const net::Received got = net::receiveText(port_, never, ignore, start + kShortSeconds);
+  const double took = platform::monotonicSeconds() - start;
+  platform::closeSocket(holder);
+  EXPECT_EQ(got.outcome, net::Received::Outcome::Silence);
+  EXPECT_GE(took, kShortSeconds);
+  EXPECT_LT(took, kRetryLateSeconds);
 }
 
 TEST_F(Receiver, TakenPortIsReportedOnceAndRetriedUntilStopped) {
@@ -140,7 +213,7 @@ TEST_F(Receiver, TakenPortIsReportedOnceAndRetriedUntilStopped) {
   const auto result = net::receiveText(
       port_, [start] { return std::chrono::steady_clock::now() - start > 2500ms; },
       [&](const std::string& line) { reports.push_back(line); });
-  EXPECT_FALSE(result.has_value());
+  EXPECT_EQ(result.outcome, net::Received::Outcome::Stopped);
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_NE(reports[0].find(std::to_string(port_)), std::string::npos) << reports[0];
   platform::closeSocket(holder);
