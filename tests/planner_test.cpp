@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "motion/planner.h"
+#include "motion/ride.h"
 
 namespace {
 
@@ -84,6 +85,19 @@ TEST_P(PlannerScenario, ReversedRollSwapsTheSides) {
   EXPECT_EQ(run(Side::Right, mirrored), GetParam().left);
 }
 
+// A ride with every safety rule off commands exactly what the planner alone does.
+TEST_P(PlannerScenario, RideWithTheRulesOffCommandsAsThePlannerDoes) {
+  for (const Side side : {Side::Left, Side::Right}) {
+    motion::Ride ride(side, {20000, 33}, motion::RidePolicy{});
+    Recorder recorder;
+    double now = 0;
+    for (const Angles& a : GetParam().sequence) ride.angles(a.pitch, a.roll, now += 100, recorder);
+    EXPECT_EQ(recorder.commands, side == Side::Left ? GetParam().left : GetParam().right);
+    EXPECT_FALSE(ride.levelsBeforeClosing());
+    EXPECT_TRUE(std::isinf(ride.levelDeadline()));
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Sequences, PlannerScenario,
     ::testing::Values(
@@ -143,6 +157,57 @@ TEST(Planner, SpeedIsScaledFromTheSettingsAndTruncated) {
   EXPECT_EQ(right[0], (Command{723, 7, -9841}));
   const std::vector<Command> still = run(Side::Right, {{0, 10}}, {0, 0});
   EXPECT_EQ(still[0], (Command{0, 0, -9841}));
+}
+
+// The soft start: from the gentle limits at the first angles, linearly to the full ones.
+TEST(RidePolicy, RampRisesFromTheGentleLimitsToTheFullOnes) {
+  const motion::MotionLimits full{20000, 33};
+  const motion::RidePolicy ramp{10, 2, 0, 0};
+  const struct {
+    double elapsed;
+    motion::MotionLimits limits;
+  } steps[] = {{0.0, {2000, 3}},    {0.5, {6500, 10}},    {1.0, {11000, 18}},
+               {1.999, {19991, 32}}, {2.0, {20000, 33}}, {60.0, {20000, 33}}};
+  for (const auto& step : steps) {
+    const motion::MotionLimits got = motion::rampedLimits(full, ramp, step.elapsed);
+    EXPECT_EQ(got.maxSpeed, step.limits.maxSpeed) << step.elapsed;
+    EXPECT_EQ(got.maxAcceleration, step.limits.maxAcceleration) << step.elapsed;
+  }
+  EXPECT_EQ(motion::rampedLimits(full, motion::RidePolicy{10, 0, 0, 0}, 0.0).maxSpeed, 20000);
+  const motion::MotionLimits slowest = motion::gentleLimits(full, motion::RidePolicy{1, 0, 0, 0});
+  EXPECT_EQ(slowest.maxSpeed, 200);
+  EXPECT_EQ(slowest.maxAcceleration, 0);
+}
+
+// A ride in time: gentle 10 %, a 2 s ramp, level after 1 s of silence and before closing.
+TEST(Ride, RampsLevelsForSilenceRampsAgainAndLevelsBeforeClosing) {
+  motion::Ride ride(Side::Left, {20000, 33}, motion::RidePolicy{10, 2, 1, 3});
+  Recorder recorder;
+  // Homed, no angles yet: no silence to level for, nothing to level before closing.
+  EXPECT_TRUE(std::isinf(ride.levelDeadline()));
+  EXPECT_FALSE(ride.levelsBeforeClosing());
+
+  ride.angles(10, 0, 100.0, recorder);  // the ramp starts at the gentle limits
+  ride.angles(0, 0, 101.0, recorder);   // half way up the ramp
+  ride.angles(10, 0, 101.75, recorder);  // before the silence limit, which moves on
+  EXPECT_DOUBLE_EQ(ride.levelDeadline(), 102.75);
+  ride.angles(0, 0, 102.5, recorder);   // past the ramp: full limits
+  ride.angles(10, 0, 102.6, recorder);
+  EXPECT_TRUE(ride.levelsBeforeClosing());
+  ride.levelForSilence(recorder);       // pitched, so the level move is a real one
+  EXPECT_EQ(ride.phase(), motion::Ride::Phase::LevelledForSilence);
+  EXPECT_TRUE(std::isinf(ride.levelDeadline())) << "levels once per silence";
+  EXPECT_FALSE(ride.levelsBeforeClosing()) << "already level";
+  ride.angles(10, 0, 200.0, recorder);  // the ramp starts again
+  ride.levelForStop(recorder);
+  EXPECT_EQ(recorder.commands, (std::vector<Command>{{2000, 3, -21786},
+                                                     {11000, 18, -15000},
+                                                     {17750, 29, -21786},
+                                                     {20000, 33, -15000},
+                                                     {20000, 33, -21786},
+                                                     {2000, 3, -15000},
+                                                     {2000, 3, -21786},
+                                                     {2000, 3, -15000}}));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The planner's commands for a list of texts, recorded as the stand-in's trace spells them.
 #include "support/expected_commands.h"
 
+#include "motion/ride.h"
 #include "net/angle_message.h"
 
 namespace testsupport {
@@ -21,10 +22,11 @@ struct Recorder final : motion::ActuatorCommands {
 std::vector<std::string> expectedCommands(motion::Side side, const std::vector<std::string>& texts,
                                           motion::MotionLimits limits, int reversal) {
   Recorder recorder;
-  motion::PlannerState state = motion::initialPlannerState(limits);
+  // The rules that depend on time are off: the time of each text makes no difference.
+  motion::Ride ride(side, limits, motion::RidePolicy{});
   for (const std::string& text : texts) {
     if (const auto angles = net::readAngles(text.substr(0, text.find('\0')), reversal)) {
-      motion::planAndCommand(angles->pitch, angles->roll, side, limits, state, recorder);
+      ride.angles(angles->pitch, angles->roll, 0.0, recorder);
     }
   }
   return recorder.calls;
