@@ -22,6 +22,7 @@
 
 #include "app/side_profile.h"
 #include "motion/planner.h"
+#include "motion/ride.h"
 #include "net/angle_message.h"
 #include "support/datagram_sender.h"
 #include "support/expected_commands.h"
@@ -207,6 +208,72 @@ TEST_P(ProgramTest, SecondCopyStartedMidRunTouchesNothingAndTheFirstRidesOn) {
   }
   EXPECT_EQ(first.process->standardError(), "");
   first.expectCleanStop();
+}
+
+// The ride's safety rules, both receivers fed one stream: a gentle first move, both sides
+// levelled together once the angles stop, the ramp again when they resume, and on a stop the seat
+// levelled and waited for before closing (cut short by a second stop on the left).
+TEST(RideSafety, BothSidesLevelTogetherRampAgainAndLevelBeforeClosing) {
+  const motion::RidePolicy policy{10, 1, 1, 3};
+  const std::string settings =
+      "[actuator]\ngentleSpeedPercent=10\nrampSeconds=1\nidleLevelSeconds=1\nstopLevelSeconds=3\n";
+  ReceiverRun left(Side::Left, {}, settings);
+  ReceiverRun right(Side::Right, {}, settings);
+  ReceiverRun* const runs[] = {&left, &right};
+  for (ReceiverRun* run : runs) ASSERT_TRUE(waitForCalls(run->trace, "move_org", 1));
+  DatagramSender toLeft(receiverPort(Side::Left));
+  DatagramSender toRight(receiverPort(Side::Right));
+  const auto sendBoth = [&](const std::string& text) {
+    return toLeft.send(text) && toRight.send(text);
+  };
+  ASSERT_TRUE(sendBoth("0,-10"));
+  for (ReceiverRun* run : runs) ASSERT_TRUE(waitForCalls(run->trace, "move_abs", 2, 5s));
+  std::this_thread::sleep_for(300ms);
+  for (ReceiverRun* run : runs) EXPECT_EQ(countCalls(run->trace, "move_abs"), 2u) << "levels once";
+  ASSERT_TRUE(sendBoth("0,-10"));
+  for (ReceiverRun* run : runs) ASSERT_TRUE(waitForCalls(run->trace, "move_abs", 3));
+
+  const auto stopped = std::chrono::steady_clock::now();
+  left.process->signal(SIGINT);
+  right.process->signal(SIGINT);
+  std::this_thread::sleep_for(300ms);
+  left.process->signal(SIGINT);
+  const std::optional<int> leftCode = left.process->waitExit(10s);
+  const auto leftTook = std::chrono::steady_clock::now() - stopped;
+  const std::optional<int> rightCode = right.process->waitExit(10s);
+  const auto rightTook = std::chrono::steady_clock::now() - stopped;
+  ASSERT_TRUE(leftCode && rightCode);
+  EXPECT_EQ(*leftCode, 0);
+  EXPECT_EQ(*rightCode, 0);
+  EXPECT_LE(leftTook, 300ms + stopAllowance()) << "a second stop cuts the wait short";
+  EXPECT_GE(rightTook, 3s);
+  EXPECT_LE(rightTook, 3s + stopAllowance());
+
+  std::vector<double> levelledAt;
+  for (const Side side : {Side::Left, Side::Right}) {
+    const ReceiverRun& run = side == Side::Left ? left : right;
+    const std::optional<net::AnglePair> angles = net::readAngles("0,-10", 1);
+    motion::Ride ride(side, {20000, 33}, policy);
+    TraceRecorder expected;
+    ride.angles(angles->pitch, angles->roll, 0.0, expected);
+    ride.levelForSilence(expected);
+    ride.angles(angles->pitch, angles->roll, 100.0, expected);
+    ride.levelForStop(expected);
+    EXPECT_EQ(callsAfterHoming(run.calls()), expected.calls);
+    EXPECT_EQ(run.calls().back(), "close_axcl");
+
+    std::vector<double> moves;  // when each move_abs was made, then when the controller closed
+    for (const TraceLine& line : readTrace(run.trace)) {
+      if (line.operation == "move_abs" || line.operation == "close_axcl") moves.push_back(line.time);
+    }
+    ASSERT_EQ(moves.size(), 5u);
+    EXPECT_GE(moves[1] - moves[0], 0.9) << "levelled before a second of silence";
+    levelledAt.push_back(moves[1]);
+    if (side == Side::Right) {
+      EXPECT_GE(moves[4] - moves[3], 2.9) << "closed before the wait";
+    }
+  }
+  EXPECT_NEAR(levelledAt[0], levelledAt[1], launchedThroughEmulator() ? 0.5 : 0.2);
 }
 
 // Holds a receiver's UDP port the way another program, or another copy, would.

@@ -5,23 +5,17 @@
 #include "net/angle_message.h"
 
 namespace testsupport {
-namespace {
+void TraceRecorder::writeVelocity(std::int32_t speed, std::int32_t acceleration) {
+  calls.push_back("write_velocity 0 " + std::to_string(speed) + " " + std::to_string(acceleration));
+}
 
-struct Recorder final : motion::ActuatorCommands {
-  std::vector<std::string> calls;
-  void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
-    calls.push_back("write_velocity 0 " + std::to_string(speed) + " " + std::to_string(acceleration));
-  }
-  void moveAbs(std::int32_t position) override {
-    calls.push_back("move_abs 0 " + std::to_string(position));
-  }
-};
-
-}  // namespace
+void TraceRecorder::moveAbs(std::int32_t position) {
+  calls.push_back("move_abs 0 " + std::to_string(position));
+}
 
 std::vector<std::string> expectedCommands(motion::Side side, const std::vector<std::string>& texts,
                                           motion::MotionLimits limits, int reversal) {
-  Recorder recorder;
+  TraceRecorder recorder;
   // The rules that depend on time are off: the time of each text makes no difference.
   motion::Ride ride(side, limits, motion::RidePolicy{});
   for (const std::string& text : texts) {

@@ -9,6 +9,13 @@
 
 namespace testsupport {
 
+// The planner's commands spelled as the stand-in's trace spells them.
+struct TraceRecorder final : motion::ActuatorCommands {
+  std::vector<std::string> calls;
+  void writeVelocity(std::int32_t speed, std::int32_t acceleration) override;
+  void moveAbs(std::int32_t position) override;
+};
+
 // "write_velocity 0 SPEED ACCEL" and "move_abs 0 POSITION" for every text a receiver takes, from
 // rest; each text is cut at its first zero byte, as a datagram's is.
 std::vector<std::string> expectedCommands(motion::Side side, const std::vector<std::string>& texts,
