@@ -112,7 +112,7 @@ foreach(runtime IN ITEMS "pthread_mutex_lock:winpthreads" "__gdtoa:gdtoa"
   string(REPLACE ":" ";" runtime "${runtime}")
   list(GET runtime 0 symbol)
   list(GET runtime 1 notice)
-  string(FIND "${symbols}" " ${symbol}\n" linked)
+  string(FIND "${symbols}" "${symbol}\n" linked)  # 32-bit names carry a leading _
   string(FIND "${notices}" "${notice}" noticed)
   if(NOT linked EQUAL -1 AND noticed EQUAL -1)
     message(FATAL_ERROR "the programs link ${symbol} in, but THIRD-PARTY-NOTICES.txt has no ${notice}")
