@@ -150,6 +150,10 @@ unsigned stopRequests();
 // request, whichever comes first.
 void waitForKeyOrStop();
 
+// How many processes share this program's console: 1 when the window is the program's own (a
+// double-click or a shortcut), more from a Command Prompt, 0 with no console of its own.
+unsigned consoleProcessCount();
+
 // For the bench tools: sending datagrams, finding hosts and knowing whether a person watches.
 
 // An IPv4 address (network byte order, as four bytes) and a port.

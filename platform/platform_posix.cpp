@@ -257,6 +257,9 @@ void waitForKeyOrStop() {
   }
 }
 
+// A terminal here always belongs to whoever started the program: it stays after the program ends.
+unsigned consoleProcessCount() { return 0; }
+
 bool resolveIpv4(const std::string& host, std::uint16_t port, UdpEndpoint& endpoint,
                  std::string& error) {
   addrinfo hints{};

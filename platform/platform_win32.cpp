@@ -363,6 +363,11 @@ void waitForKeyOrStop() {
   if (keyCame) CloseHandle(keyRead);
 }
 
+unsigned consoleProcessCount() {
+  DWORD processes[2];  // more than one tells enough: the console is someone else's too
+  return GetConsoleProcessList(processes, 2);
+}
+
 bool resolveIpv4(const std::string& host, std::uint16_t port, UdpEndpoint& endpoint,
                  std::string& error) {
   addrinfo hints{};

@@ -520,8 +520,9 @@ TEST_P(ArgumentTest, AnswersWithoutTouchingTheController) {
   std::vector<std::string> command = receiverCommand(Side::Right);
   command.insert(command.end(), argument.arguments.begin(), argument.arguments.end());
   PortHolder holder(receiverPort(Side::Right));  // a receiver that ran would wait for it
+  // Input held open: a refusal that waited for Enter, as it must not from a script, never ends.
   ReceiverProcess process({command, dir.path(), {{"AXCLCOM_TRACE", dir.file("trace.txt")}},
-                          false, false, argument.outputTo});
+                           /*keepStdinOpen=*/true, false, argument.outputTo});
   const std::optional<int> code = process.waitExit(10s);
   ASSERT_TRUE(code.has_value()) << "still running: it did not answer the arguments";
   EXPECT_EQ(*code, argument.status);
@@ -679,7 +680,9 @@ TEST_P(LibraryRefusalTest, OneLineNamesFileFolderAndFaultThenStatusThreeWithNoCa
                  "; " + remedy;
       break;
   }
-  ReceiverProcess process({copy.command, work.path(), {{"AXCLCOM_TRACE", work.file("trace.txt")}}});
+  // Input held open: a refusal that waited for Enter, as it must not from a script, never ends.
+  ReceiverProcess process({copy.command, work.path(), {{"AXCLCOM_TRACE", work.file("trace.txt")}},
+                           /*keepStdinOpen=*/true});
   const std::optional<int> code = process.waitExit(10s);
   ASSERT_TRUE(code.has_value()) << "still running";
   EXPECT_EQ(*code, 3);

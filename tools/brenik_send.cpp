@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/console_window.h"
 #include "platform/platform.h"
 #include "tools/send_options.h"
 
@@ -180,9 +181,7 @@ int run(bench::SendOptions& options) {
   return status;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int sendAsAsked(int argc, char** argv) {
   bench::SendCommand command = bench::parseSendArguments(argc, argv);
   switch (command.action) {
     case bench::SendCommand::Action::Help:
@@ -199,3 +198,7 @@ int main(int argc, char** argv) {
   }
   return run(command.options);
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return platform::keepWindowAfterFailure(sendAsAsked(argc, argv)); }

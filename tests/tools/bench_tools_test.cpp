@@ -1,4 +1,5 @@
-// The bench tools' own logic: argument reading, motions, the datagram text and the stroke table.
+// The bench tools' own logic: argument reading, motions, the datagram text, the stroke table and
+// when a failing program keeps its window.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/console_window.h"
 #include "tools/arguments.h"
 #include "tools/motion_source.h"
 #include "tools/send_options.h"
@@ -421,6 +423,35 @@ TEST(StrokeArguments, RefusesWhatItCannotCompute) {
     EXPECT_EQ(command.action, bench::StrokeCommand::Action::Refuse) << c.mentions;
     EXPECT_NE(command.error.find(c.mentions), std::string::npos) << command.error;
   }
+}
+
+// Only a failure in a window of its own waits for Enter; a prompt, a script, a scheduled task,
+// a stop or a message that asked already never do.
+TEST(ConsoleWindow, WaitsForEnterOnlyAfterAFailureInAWindowOfItsOwn) {
+  constexpr int kNotReady = 1;  // a receiver's status whose own message asked for Enter
+  const struct {
+    const char* name;
+    int status;
+    unsigned consoleProcesses;
+    bool stopRequested;
+    bool waits;
+  } cases[] = {
+      {"failure, double-clicked", 2, 1, false, true},
+      {"other failure, double-clicked", 3, 1, false, true},
+      {"success, double-clicked", 0, 1, false, false},
+      {"failure at a prompt", 2, 2, false, false},
+      {"failure at a prompt with a tool", 2, 3, false, false},
+      {"failure with no console", 2, 0, false, false},
+      {"failure after a stop", 130, 1, true, false},
+      {"failure that asked already", kNotReady, 1, false, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(platform::waitsForEnterBeforeClosing(c.status, kNotReady, c.consoleProcesses,
+                                                   c.stopRequested),
+              c.waits)
+        << c.name;
+  }
+  EXPECT_TRUE(platform::waitsForEnterBeforeClosing(kNotReady, 0, 1, false)) << "a tool's failure 1";
 }
 
 }  // namespace

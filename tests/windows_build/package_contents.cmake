@@ -1,9 +1,12 @@
 # Makes the ZIP and checks that its name tells its bitness, that it holds exactly the programs,
-# the bench tools, the example settings, the guide and the stand-in in simulator/, all of that
-# bitness, that its text files end lines in CRLF and that the example settings read as the
-# defaults through Windows' own reader.
-#   cmake -DCPACK= -DBUILD_DIR= -DWORK_DIR= -DRUN= -DPROBE= -DOBJDUMP= -DBITS=32|64
-#         -P package_contents.cmake
+# the bench tools, the start script, the example settings, the guide, the licence and notices and
+# the stand-in in simulator/, all of that bitness and all in one Brenik folder as the guide says,
+# that its text files end lines in CRLF, that each program carries the project's version in its
+# properties, that the notices cover the runtimes linked in, that the start script starts both
+# receivers with their status line, and that the example settings read as the defaults through
+# Windows' own reader.
+#   cmake -DCPACK= -DBUILD_DIR= -DWORK_DIR= -DRUN= -DPROBE= -DOBJDUMP= -DWINDRES= -DVERSION=
+#         -DBITS=32|64 -P package_contents.cmake
 cmake_minimum_required(VERSION 3.25)
 
 file(REMOVE_RECURSE "${WORK_DIR}")
@@ -31,15 +34,21 @@ endif()
 string(REGEX REPLACE "\n$" "" listing "${listing}")
 string(REPLACE "\n" ";" entries "${listing}")
 set(files "")
+set(top_folder Brenik)  # the guide's C:\Brenik
 foreach(entry IN LISTS entries)
+  if(NOT entry MATCHES "^${top_folder}/")
+    message(FATAL_ERROR "${entry} in the ZIP is not in its ${top_folder} folder")
+  endif()
   if(NOT entry MATCHES "/$")  # folders
-    string(REGEX MATCH "^[^/]+/(.*)" entry "${entry}")  # below the package's own top folder
+    string(REGEX MATCH "^[^/]+/(.*)" entry "${entry}")
     list(APPEND files "${CMAKE_MATCH_1}")
   endif()
 endforeach()
 list(SORT files)
+set(texts README.txt brenik.ini start-receivers.cmd LICENSE.txt THIRD-PARTY-NOTICES.txt
+          simulator/README.txt)
 set(expected L_BrenikReceiver.exe R_BrenikReceiver.exe brenik-send.exe brenik-strokes.exe
-             README.txt brenik.ini simulator/AXCLCOM.dll simulator/README.txt)
+             simulator/AXCLCOM.dll ${texts})
 list(SORT expected)
 if(NOT files STREQUAL expected)
   message(FATAL_ERROR "the ZIP holds\n  ${files}\nbut should hold\n  ${expected}")
@@ -47,7 +56,11 @@ endif()
 message(STATUS "${zips}: ${files}")
 
 file(ARCHIVE_EXTRACT INPUT ${zips} DESTINATION ${WORK_DIR}/unpacked)
-file(GLOB top LIST_DIRECTORIES true "${WORK_DIR}/unpacked/*")
+set(top ${WORK_DIR}/unpacked/${top_folder})
+file(READ ${top}/README.txt guide)
+if(NOT guide MATCHES "C:\\\\${top_folder}[^-_A-Za-z0-9]")
+  message(FATAL_ERROR "README.txt does not name the folder the ZIP unpacks to, C:\\${top_folder}")
+endif()
 
 # Every program and library is of the ZIP's bitness.
 if(BITS EQUAL 64)
@@ -66,12 +79,54 @@ endforeach()
 
 # Text files end every line in CRLF, as Notepad and every Windows reader expect.
 # (Read as bytes: a text read drops the CRs.)
-foreach(text IN ITEMS README.txt brenik.ini simulator/README.txt)
+foreach(text IN LISTS texts)
   file(READ ${top}/${text} hex HEX)
   string(REGEX REPLACE "(..)" "\\1 " bytes "${hex}")
   string(REPLACE "0d 0a " "" bare "${bytes}")
   if(bare MATCHES "(^| )0[ad] " OR bare STREQUAL bytes)
     message(FATAL_ERROR "${text} in the ZIP does not end its lines in CRLF")
+  endif()
+endforeach()
+
+# Each program's properties give the project's version, the one --version answers.
+foreach(program IN ITEMS L_BrenikReceiver R_BrenikReceiver brenik-send brenik-strokes)
+  execute_process(COMMAND ${WINDRES} -i ${top}/${program}.exe -O rc OUTPUT_VARIABLE resources
+                  ERROR_VARIABLE resources)
+  string(REPLACE "." ", " numbers "${VERSION}")
+  foreach(field IN ITEMS "FILEVERSION ${numbers}, 0" "PRODUCTVERSION ${numbers}, 0"
+                         "\"FileVersion\", \"${VERSION}\"" "\"ProductVersion\", \"${VERSION}\""
+                         "\"OriginalFilename\", \"${program}.exe\"")
+    string(FIND "${resources}" "${field}" at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "${program}.exe's version resource lacks ${field}:\n${resources}")
+    endif()
+  endforeach()
+endforeach()
+
+# Every runtime linked into the programs has its notice: a symbol of each, the notice's words.
+execute_process(COMMAND ${OBJDUMP} -t ${top}/L_BrenikReceiver.exe OUTPUT_VARIABLE symbols)
+file(READ ${top}/THIRD-PARTY-NOTICES.txt notices)
+foreach(runtime IN ITEMS "pthread_mutex_lock:winpthreads" "__gdtoa:gdtoa"
+                         "_Unwind_Resume:GCC RUNTIME LIBRARY EXCEPTION"
+                         "__mingw_pformat:MinGW-w64 runtime")
+  string(REPLACE ":" ";" runtime "${runtime}")
+  list(GET runtime 0 symbol)
+  list(GET runtime 1 notice)
+  string(FIND "${symbols}" "${symbol}\n" linked)  # 32-bit names carry a leading _
+  string(FIND "${notices}" "${notice}" noticed)
+  if(NOT linked EQUAL -1 AND noticed EQUAL -1)
+    message(FATAL_ERROR "the programs link ${symbol} in, but THIRD-PARTY-NOTICES.txt has no ${notice}")
+  endif()
+endforeach()
+
+# The start script starts both receivers from its own folder, where brenik.ini is, each in a
+# window named for its side and with the status line on.
+file(READ ${top}/start-receivers.cmd script)
+foreach(line IN ITEMS "cd /d \"%~dp0\"" "start \"Left actuator\" L_BrenikReceiver.exe --status"
+                      "start \"Right actuator\" R_BrenikReceiver.exe --status")
+  string(FIND "${script}" "\n${line}\n" at)  # the CRs are checked above
+  if(at EQUAL -1)
+    message(FATAL_ERROR "start-receivers.cmd has no line: ${line}\n${script}")
   endif()
 endforeach()
 
