@@ -20,6 +20,8 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
       line.action = CommandLine::Action::Help;
     } else if (argument == "--version") {
       line.action = CommandLine::Action::Version;
+    } else if (argument == "--status") {
+      line.status = true;
     } else {
       return CommandLine{CommandLine::Action::Refuse, shownArgument(argument)};
     }
@@ -61,12 +63,14 @@ std::string numberLine(const NumberSetting& setting, const std::string& meaning)
 std::string usageText(const SideProfile& profile) {
   const std::string name = profile.programName;
   const std::string side = profile.sideName;
-  std::string text = "Usage: " + name + " [--help | --version]\n\n";
+  std::string text = "Usage: " + name + " [--status | --help | --version]\n\n";
   text += "Drives the " + side + " actuator of the motion seat. It listens for angle datagrams\n";
   text += "(\"pitch,roll\" in degrees) on UDP port " + std::to_string(profile.udpPort) +
           " and sends each one's move to the controller\n";
   text += "on the serial port named by the setting " + std::string(profile.portKey) +
           ". It needs no arguments.\n\n";
+  text += "  --status   show what it does, about once a second: its state, the datagrams per\n";
+  text += "             second, the texts skipped, the last angles, its target and speed\n\n";
   text += std::string("Settings: ") + kSettingsFile +
           " in the folder it is started from, section [" + kSettingsSection + "]:\n";
   text += settingLine(std::string(profile.portKey) + "=" + profile.defaultPort,

@@ -22,6 +22,7 @@ struct CommandLine {
   enum class Action { Run, Help, Version, Refuse };
   Action action = Action::Run;
   std::string refused;  // the argument not understood, for Refuse, as it may be shown
+  bool status = false;  // --status: the live status line on standard output
 };
 
 CommandLine parseCommandLine(int argc, const char* const* argv);

@@ -3,6 +3,7 @@
 // opened and homed), then the ride. Every controller call is made from this thread.
 #include "app/receiver_program.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "app/command_line.h"
 #include "app/controller_commands.h"
 #include "app/settings.h"
+#include "app/status_line.h"
 #include "controller/controller.h"
 #include "controller/controller_library.h"
 #include "motion/ride.h"
@@ -41,18 +43,20 @@ int answer(const SideProfile& profile, const std::string& text) {
   return kExitOutputFailed;
 }
 
-// Help, version or a refusal; nothing when the receiver is to run.
-std::optional<int> answerArguments(const SideProfile& profile, int argc,
-                                   const char* const* argv) {
+// Help, version or a refusal; nothing when the receiver is to run, `status` then telling whether
+// the status line was asked for.
+std::optional<int> answerArguments(const SideProfile& profile, int argc, const char* const* argv,
+                                   bool& status) {
   const CommandLine commandLine = parseCommandLine(argc, argv);
+  status = commandLine.status;
   switch (commandLine.action) {
     case CommandLine::Action::Help:
       return answer(profile, usageText(profile));
     case CommandLine::Action::Version:
       return answer(profile, versionText(profile));
     case CommandLine::Action::Refuse:
-      std::fprintf(stderr, "%s: unknown argument '%s'; it takes none\n\n%s", profile.programName,
-                   commandLine.refused.c_str(), usageText(profile).c_str());
+      std::fprintf(stderr, "%s: unknown argument '%s'; it takes only --status, --help or --version\n\n%s",
+                   profile.programName, commandLine.refused.c_str(), usageText(profile).c_str());
       return kExitBadArguments;
     case CommandLine::Action::Run:
       break;
@@ -63,11 +67,13 @@ std::optional<int> answerArguments(const SideProfile& profile, int argc,
 // After a stop asked for while riding, when the settings ask for it: the seat levelled gently,
 // then a wait for it to get there, cut short by another stop request. Datagrams that come
 // meanwhile are not read: the ride is over.
-void levelBeforeClosing(motion::Ride& ride, controller::Controller& controller) {
+void levelBeforeClosing(motion::Ride& ride, controller::Controller& controller,
+                        StatusLine& status) {
   if (!ride.levelsBeforeClosing()) return;
   const unsigned requests = platform::stopRequests();
   ControllerCommands levelling(controller, /*despiteStop=*/true);
   ride.levelForStop(levelling);
+  status.report(RunState::LevellingToStop, &ride, platform::monotonicSeconds());
   constexpr unsigned kWaitSliceMs = 20;
   const double until = platform::monotonicSeconds() + ride.stopLevelSeconds();
   while (platform::monotonicSeconds() < until && platform::stopRequests() == requests) {
@@ -75,39 +81,78 @@ void levelBeforeClosing(motion::Ride& ride, controller::Controller& controller) 
   }
 }
 
+RunState stateOf(const motion::Ride& ride) {
+  switch (ride.phase()) {
+    case motion::Ride::Phase::WaitingForAngles: return RunState::WaitingForAngles;
+    case motion::Ride::Phase::Riding: return RunState::Riding;
+    case motion::Ride::Phase::LevelledForSilence: return RunState::LevelledAfterSilence;
+  }
+  return RunState::Riding;
+}
+
 // Texts from the port until a stop, each one that holds two angles planned and commanded; the
 // seat levelled when the angles stop coming and before closing, as the settings ask.
 void ride(const SideProfile& profile, const Settings& settings, controller::Controller& controller,
-          const net::StopCheck& stop, const net::Report& report) {
+          const net::StopCheck& stop, const net::Report& report, StatusLine& status) {
   motion::Ride ride(profile.side, settings.limits, settings.ride);
   ControllerCommands commands(controller);
   for (;;) {
+    if (status.on()) status.report(stateOf(ride), &ride, platform::monotonicSeconds());
+    // The wait ends early for a levelling that is due or a status report.
     const double levelAt = ride.levelDeadline();
+    const double wakeAt = std::min(levelAt, status.nextReport());
     const net::Received received =
         net::receiveText(profile.udpPort, stop, report,
-                         std::isinf(levelAt) ? std::nullopt : std::optional<double>(levelAt));
+                         std::isinf(wakeAt) ? std::nullopt : std::optional<double>(wakeAt));
     switch (received.outcome) {
       case net::Received::Outcome::Text:
+        status.countText();
         // A text that does not hold two angles moves nothing; the next datagram is awaited.
         if (const std::optional<net::AnglePair> angles =
                 net::readAngles(received.text, settings.reversal)) {
           ride.angles(angles->pitch, angles->roll, platform::monotonicSeconds(), commands);
+          if (status.on()) {
+            // As the datagram gave them: the reversal undone exactly.
+            const bool reversed = settings.reversal == 1;
+            status.angles(reversed ? -angles->pitch : angles->pitch,
+                          reversed ? -angles->roll : angles->roll);
+          }
+        } else {
+          status.countSkipped();
         }
         break;
       case net::Received::Outcome::Silence:
-        ride.levelForSilence(commands);
+        if (platform::monotonicSeconds() >= levelAt) ride.levelForSilence(commands);
         break;
       case net::Received::Outcome::Stopped:
-        levelBeforeClosing(ride, controller);
+        levelBeforeClosing(ride, controller, status);
         return;
     }
   }
 }
 
+// Says once where the settings were looked for and what is used instead, when there are none:
+// a file renamed by mistake, or a program started in another folder, would go unnoticed.
+void sayWhenSettingsAreMissing(const SideProfile& profile, const Settings& settings) {
+  if (platform::InputFile(kSettingsFile).good()) return;
+  const auto number = [](const NumberSetting& setting, std::int32_t value) {
+    return ", " + std::string(setting.key) + "=" + std::to_string(value);
+  };
+  say(profile, "no settings file brenik.ini in " + platform::currentFolder() + "; using " +
+                   profile.portKey + "=" + settings.portName +
+                   number(kSpeedSetting, settings.limits.maxSpeed) +
+                   number(kAccelSetting, settings.limits.maxAcceleration) +
+                   number(kReversalSetting, settings.reversal) +
+                   " and no levelling or ramps (put brenik.ini in that folder to change them)");
+}
+
 }  // namespace
 
 int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
-  if (const std::optional<int> status = answerArguments(profile, argc, argv)) return *status;
+  bool statusAsked = false;
+  if (const std::optional<int> exit = answerArguments(profile, argc, argv, statusAsked)) {
+    return *exit;
+  }
 
   // Before any file is opened: a library's file must never take a closed standard stream's place.
   platform::ensureStandardStreams();
@@ -136,10 +181,13 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
   }
   const platform::SocketLibraryGuard sockets;  // the library stays up between texts
   const Settings settings = readSettings(profile);
+  sayWhenSettingsAreMissing(profile, settings);
+  StatusLine status(statusAsked, profile.programName);
 
   const net::StopCheck stop = [] { return platform::stopRequested(); };
   const net::Report report = [&profile](const std::string& line) { say(profile, line); };
   // Another program holding the port would take the datagrams: wait before touching anything.
+  status.report(RunState::WaitingForPort, nullptr, platform::monotonicSeconds());
   if (!net::waitForPort(profile.udpPort, stop, report)) return kExitStopped;
 
   // Closes the controller on every road out of here, once.
@@ -150,6 +198,7 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
                      "; check that it is connected and switched on (Ctrl+C stops)");
     slowOpen = true;
   };
+  status.report(RunState::Opening, nullptr, platform::monotonicSeconds());
   if (!controller.open(settings.portName, slow)) return kExitStopped;
   const int state = controller.state();
   if (state != kStateReady) {
@@ -159,9 +208,10 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
     return kExitNotReady;
   }
   if (slowOpen) say(profile, "the controller on " + settings.portName + " is open and ready now");
+  status.report(RunState::Homing, nullptr, platform::monotonicSeconds());
   if (!controller.home()) return kExitStopped;
 
-  ride(profile, settings, controller, stop, report);
+  ride(profile, settings, controller, stop, report, status);
   return kExitStopped;
 }
 

@@ -36,6 +36,7 @@ class Ride {
   void levelForStop(ActuatorCommands& commands);
 
   Phase phase() const { return phase_; }
+  Side side() const { return side_; }
   const PlannerState& planner() const { return planner_; }
 
  private:

@@ -180,6 +180,10 @@ void sleepUntil(double deadline);
 
 // True when standard error goes to a terminal rather than a file or pipe.
 bool standardErrorIsTerminal();
+bool standardOutputIsTerminal();
+
+// The working folder, as the system writes it (C:\Brenik, /home/rig).
+std::string currentFolder();
 
 // Shared libraries, loaded from the running program's own folder.
 

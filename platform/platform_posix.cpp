@@ -323,6 +323,14 @@ void sleepUntil(double deadline) {
 }
 
 bool standardErrorIsTerminal() { return ::isatty(::fileno(stderr)) == 1; }
+bool standardOutputIsTerminal() { return ::isatty(::fileno(stdout)) == 1; }
+
+std::string currentFolder() {
+  std::string folder(PATH_MAX, '\0');
+  if (::getcwd(folder.data(), folder.size()) == nullptr) return "the working folder";
+  folder.resize(std::strlen(folder.c_str()));
+  return folder;
+}
 
 std::string sharedLibraryFileName(const std::string& baseName) { return "lib" + baseName + ".so"; }
 

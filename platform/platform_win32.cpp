@@ -429,6 +429,7 @@ void sleepUntil(double deadline) {
 }
 
 bool standardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+bool standardOutputIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
 
 std::string sharedLibraryFileName(const std::string& baseName) { return baseName + ".dll"; }
 
@@ -492,6 +493,15 @@ int peBits(const std::wstring& path) {
 }
 
 }  // namespace
+
+std::string currentFolder() {
+  const DWORD size = GetCurrentDirectoryW(0, nullptr);
+  std::wstring folder(size, L'\0');
+  const DWORD length = size > 0 ? GetCurrentDirectoryW(size, folder.data()) : 0;
+  if (length == 0 || length >= size) return "the working folder";
+  folder.resize(length);
+  return narrow(folder);
+}
 
 ProgramFolderLibrary::ProgramFolderLibrary(const std::string& fileName) {
   std::wstring folder;

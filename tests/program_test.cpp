@@ -60,8 +60,12 @@ struct ReceiverRun {
       const std::string& settings = "", bool keepStdinOpen = false,
       void (*makeSettings)(const std::string& path) = nullptr,
       std::vector<std::string> command = {}, bool closeStdinAndStderr = false) {
-    if (!settings.empty()) dir.write("brenik.ini", settings);
-    if (makeSettings != nullptr) makeSettings(dir.file("brenik.ini"));
+    // A settings file, empty unless given, so that the receiver has no missing file to mention.
+    if (makeSettings != nullptr) {
+      makeSettings(dir.file("brenik.ini"));
+    } else {
+      dir.write("brenik.ini", settings);
+    }
     environment.emplace_back("AXCLCOM_TRACE", trace);
     if (command.empty()) command = receiverCommand(side);
     process = std::make_unique<ReceiverProcess>(ReceiverProcess::Options{
@@ -274,6 +278,69 @@ TEST(RideSafety, BothSidesLevelTogetherRampAgainAndLevelBeforeClosing) {
     }
   }
   EXPECT_NEAR(levelledAt[0], levelledAt[1], launchedThroughEmulator() ? 0.5 : 0.2);
+}
+
+// The live status line for a scripted stream, one line a report when the output is not a
+// console; started without a settings file, which it says once, naming the folder.
+TEST(StatusLine, ShowsTheStateRateSkippedTextsAnglesTargetAndSpeed) {
+  std::vector<std::string> command = receiverCommand(Side::Left);
+  command.push_back("--status");
+  ReceiverRun run(Side::Left, {}, "", false, [](const std::string&) {}, command);
+  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
+  DatagramSender sender(receiverPort(Side::Left));
+  std::vector<std::string> texts;
+  for (int i = 0; i < 60; ++i) texts.push_back(i % 20 == 5 ? "abc" : "5,-2.5");
+  for (const std::string& text : texts) {
+    ASSERT_TRUE(sender.send(text));
+    std::this_thread::sleep_for(25ms);
+  }
+  std::this_thread::sleep_for(2200ms);  // a whole report period after the stream
+  run.expectCleanStop();
+
+  // The folder as the program names it: Wine shows the Linux root as drive Z:.
+  std::string seenFolder = std::filesystem::canonical(run.dir.path()).string();
+  if (launchedThroughEmulator()) {
+    seenFolder = "Z:" + seenFolder;
+    std::replace(seenFolder.begin(), seenFolder.end(), '/', '\\');
+  }
+  EXPECT_EQ(run.process->standardError(),
+            "L_BrenikReceiver: no settings file brenik.ini in " + seenFolder +
+                "; using l_com=COM8, maxActuatorSpeed=20000, maxActuatorAccel=33, "
+                "axisReversalMode=1 and no levelling or ramps (put brenik.ini in that folder to "
+                "change them)\n");
+
+  const std::vector<std::string> reports = lines(run.process->standardOutput());
+  std::vector<std::string> states;  // each state once, in the order shown
+  for (const std::string& report : reports) {
+    ASSERT_EQ(report.rfind("L_BrenikReceiver: ", 0), 0u) << report;
+    const std::string state = report.substr(18, report.find(',') - 18);
+    if (states.empty() || states.back() != state) states.push_back(state);
+  }
+  EXPECT_EQ(states, (std::vector<std::string>{"waiting for the port", "opening the controller",
+                                              "homing", "waiting for angles", "riding"}));
+  // While the stream came, about 40 texts a second; after it, none.
+  const auto rate = [](const std::string& report) {
+    const std::size_t hz = report.find(" Hz");
+    return std::stod(report.substr(report.rfind(' ', hz - 1) + 1, hz));
+  };
+  const std::vector<std::string>::const_iterator streaming =
+      std::find_if(reports.begin(), reports.end(),
+                   [&](const std::string& r) { return r.find("riding") != std::string::npos; });
+  ASSERT_NE(streaming, reports.end());
+  double fastest = 0;
+  for (auto r = streaming; r != reports.end(); ++r) fastest = std::max(fastest, rate(*r));
+  EXPECT_GT(fastest, 15.0);
+  EXPECT_LT(fastest, 60.0);
+  // The last report: no texts since the one before, three skipped, the angles as sent, and the
+  // ride's own target and speed for them.
+  motion::Ride ride(Side::Left, {20000, 33}, motion::RidePolicy{});
+  TraceRecorder ignored;
+  ride.angles(-5.0f, 2.5f, 0.0, ignored);
+  char target[32];
+  std::snprintf(target, sizeof target, "%.2f", static_cast<double>(ride.planner().previous.left));
+  EXPECT_EQ(reports.back(), "L_BrenikReceiver: riding, 0 Hz, 3 skipped, angles 5.000,-2.500, target " +
+                                std::string(target) + " mm, speed " +
+                                std::to_string(ride.planner().speed));
 }
 
 // Holds a receiver's UDP port the way another program, or another copy, would.
@@ -533,7 +600,7 @@ TEST_P(ArgumentTest, AnswersWithoutTouchingTheController) {
   EXPECT_TRUE(traceCalls(dir.file("trace.txt")).empty());
 }
 
-const std::string kUsage = "Usage: R_BrenikReceiver [--help | --version]";
+const std::string kUsage = "Usage: R_BrenikReceiver [--status | --help | --version]";
 
 INSTANTIATE_TEST_SUITE_P(
     Forms, ArgumentTest,
@@ -542,15 +609,15 @@ INSTANTIATE_TEST_SUITE_P(
                       ArgumentCase{"WindowsHelp", {"/?"}, 0, true, kUsage},
                       ArgumentCase{"Version", {"--version"}, 0, true, "R_BrenikReceiver 1.0.0\n"},
                       ArgumentCase{"Unknown", {"--port", "5"}, 2, false,
-                                   "R_BrenikReceiver: unknown argument '--port'; it takes none\n\n" +
-                                       kUsage},
+                                   "R_BrenikReceiver: unknown argument '--port'; it takes only "
+                                   "--status, --help or --version\n\n" + kUsage},
                       ArgumentCase{"HelpThenUnknown", {"--help", "x"}, 2, false,
                                    "R_BrenikReceiver: unknown argument 'x'"},
                       // Shown short and with control bytes escaped, not echoed raw.
                       ArgumentCase{"UnknownLongWithControlBytes",
                                    {"\x1b[2J" + std::string(20000, 'a')}, 2, false,
                                    "R_BrenikReceiver: unknown argument '\\x1b[2J" +
-                                       std::string(36, 'a') + "...'; it takes none\n"},
+                                       std::string(36, 'a') + "...'; it takes only"},
                       ArgumentCase{"VersionToAFullDevice", {"--version"}, 5, false,
                                    "R_BrenikReceiver: cannot write to standard output", "/dev/full"},
                       ArgumentCase{"HelpToAFullDevice", {"--help"}, 5, false,
