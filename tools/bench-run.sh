@@ -7,7 +7,8 @@ usage() {
   cat <<'USAGE'
 Usage: bench-run.sh BIN-DIR OUT-DIR [brenik-send options...]
 
-Starts L_BrenikReceiver and R_BrenikReceiver from BIN-DIR in OUT-DIR with the stand-in
+Starts L_BrenikReceiver and R_BrenikReceiver from BIN-DIR in OUT-DIR (with OUT-DIR/brenik.ini
+if there is one, else an empty one: the defaults) with the stand-in
 controller tracing to left-trace.txt and right-trace.txt, runs brenik-send with the given
 options (default: --sine-pitch 12,0.2 --sine-roll 8,0.1 --duration 10) logging to sent.csv,
 stops both receivers with SIGINT, checks they closed the controller and exited with 0,
@@ -39,6 +40,8 @@ trap cleanup EXIT
 
 cd "$out"
 rm -f left-trace.txt right-trace.txt left.err right.err sent.csv run.png
+# The receivers read their settings here; a run without them uses the defaults, said plainly.
+[ -e brenik.ini ] || printf '[actuator]\n' > brenik.ini
 
 start_receiver() {  # side program
   AXCLCOM_TRACE="$out/$1-trace.txt" "$bin/$2" < /dev/null 2> "$out/$1.err" &
