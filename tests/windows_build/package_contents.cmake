@@ -130,7 +130,8 @@ foreach(line IN ITEMS "cd /d \"%~dp0\"" "start \"Left actuator\" L_BrenikReceive
   endif()
 endforeach()
 
-# The example file states the defaults: read through Windows' own reader it must give them.
+# The example file states the defaults, with the recommended levelling and ramp: read through
+# Windows' own reader it must give them.
 foreach(side_port IN ITEMS L:COM8 R:COM9)
   string(REPLACE ":" ";" side_port "${side_port}")
   list(GET side_port 0 side)
@@ -138,7 +139,8 @@ foreach(side_port IN ITEMS L:COM8 R:COM9)
   execute_process(COMMAND ${RUN} ${PROBE} ${side} ./brenik.ini WORKING_DIRECTORY ${top}
                   OUTPUT_VARIABLE reading RESULT_VARIABLE result)
   string(STRIP "${reading}" reading)
-  if(NOT result EQUAL 0 OR NOT reading STREQUAL "port=${port} speed=20000 accel=33 reversal=1")
+  if(NOT result EQUAL 0 OR NOT reading STREQUAL
+     "port=${port} speed=20000 accel=33 reversal=1 gentle=10 ramp=2 idle=2 stopLevel=3")
     message(FATAL_ERROR "the example brenik.ini reads, for ${side}, as: ${reading}")
   endif()
 endforeach()

@@ -25,6 +25,10 @@ inline std::string describeSettings(const app::Settings& settings) {
   line += " speed=" + std::to_string(settings.limits.maxSpeed);
   line += " accel=" + std::to_string(settings.limits.maxAcceleration);
   line += " reversal=" + std::to_string(settings.reversal);
+  line += " gentle=" + std::to_string(settings.ride.gentleSpeedPercent);
+  line += " ramp=" + std::to_string(settings.ride.rampSeconds);
+  line += " idle=" + std::to_string(settings.ride.idleLevelSeconds);
+  line += " stopLevel=" + std::to_string(settings.ride.stopLevelSeconds);
   return line;
 }
 

@@ -50,7 +50,11 @@ const std::string kPlain =
     "r_com=COM4\n"
     "maxActuatorSpeed=1234\n"
     "maxActuatorAccel=56\n"
-    "axisReversalMode=0\n";
+    "axisReversalMode=0\n"
+    "gentleSpeedPercent=0\n"  // below its smallest, 1
+    "rampSeconds=2\n"
+    "idleLevelSeconds=75\n"  // beyond its largest, 60
+    "stopLevelSeconds=3\n";
 
 std::string withLineEnds(const std::string& text, const std::string& end) {
   std::string out;
@@ -308,9 +312,12 @@ TEST_P(SettingsParity, NativeReaderReadsEveryFileAsWindowsDoes) {
     return std::string("no such file in the corpus");
   };
   const std::string plainPort = profile.side == motion::Side::Left ? "COM3" : "COM4";
-  EXPECT_EQ(reading("crlf"), "port=" + plainPort + " speed=1234 accel=56 reversal=0");
-  EXPECT_EQ(reading("empty file"),
-            "port=" + std::string(profile.defaultPort) + " speed=20000 accel=33 reversal=1");
+  EXPECT_EQ(reading("crlf"), "port=" + plainPort +
+                                " speed=1234 accel=56 reversal=0 gentle=1 ramp=2 idle=60 "
+                                "stopLevel=3");
+  EXPECT_EQ(reading("empty file"), "port=" + std::string(profile.defaultPort) +
+                                       " speed=20000 accel=33 reversal=1 gentle=10 ramp=0 idle=0 "
+                                       "stopLevel=0");
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSides, SettingsParity,
