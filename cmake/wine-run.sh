@@ -138,7 +138,7 @@ mkdir -p "$WINEPREFIX" 2>/dev/null && [ -w "$WINEPREFIX" ] ||
   fail "cannot make or write the Wine prefix folder $WINEPREFIX"
 log="$WINEPREFIX.log"
 step="taking the lock $WINEPREFIX.lock"
-touch "$WINEPREFIX.lock" 2>/dev/null || fail "cannot write the lock file $WINEPREFIX.lock"
+{ true >>"$WINEPREFIX.lock"; } 2>/dev/null || fail "cannot write the lock file $WINEPREFIX.lock"
 exec 9>"$WINEPREFIX.lock"
 # One caller at a time starts the server and, on first use, creates the prefix; the others wait.
 # A fresh server also needs Wine's own background programs, started here with no terminal or pipe
