@@ -171,7 +171,7 @@ server_status=0
 "$wineserver" -p"$server_linger_seconds" </dev/null >/dev/null 2>&1 9>&- || server_status=$?
 case $server_status in
   0) fresh_server=true; note "server started ($wineserver, stays ${server_linger_seconds}s)" ;;
-  2) fresh_server=false; note "server already running" ;;
+  2) fresh_server=false ;;  # already running
   *) fail "the wine server $wineserver does not start (status $server_status) for $WINEPREFIX" ;;
 esac
 if [ "$(cat "$marker")" = making ]; then
@@ -204,6 +204,7 @@ if $prepare_only; then
   note "prepared"
   exit 0
 fi
-note "running $(basename "$1") under $(basename "$loader")"
+# The program and its first arguments (a unit test's filter names the test).
+note "running $(basename "$1")$(shift; printf ' %s' "$@" | cut -c1-160) under $(basename "$loader")"
 step="starting $loader"
 exec "$loader" "$@"
