@@ -205,6 +205,7 @@ if $prepare_only; then
   exit 0
 fi
 # The program and its first arguments (a unit test's filter names the test).
-note "running $(basename "$1")$(shift; printf ' %s' "$@" | cut -c1-160) under $(basename "$loader")"
+arguments=$(shift; [ $# -eq 0 ] || printf ' %s' "$@" | cut -c1-160)
+note "running $(basename "$1")$arguments under $(basename "$loader")"
 step="starting $loader"
 exec "$loader" "$@"
