@@ -4,7 +4,7 @@
 #include "platform/export.h"
 
 #ifndef AXCLCOM_CALL
-#define AXCLCOM_CALL  // the platform's C calling convention unless the build names another
+#define AXCLCOM_CALL  // the C convention; a stand-in may be built in another
 #endif
 
 #ifdef AXCLCOM_BUILDING

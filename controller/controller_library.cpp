@@ -2,9 +2,6 @@
 // have exported them as.
 #include "controller/controller_library.h"
 
-
-#include "platform/calling_convention.h"
-
 namespace controller {
 namespace {
 
@@ -14,9 +11,8 @@ constexpr const char* kLibraryName = "AXCLCOM";
 template <typename Function>
 bool resolve(const FunctionLookup& lookup, const char* name, Function& operation,
              const std::string& remedy, std::string& problem) {
-  using Convention = platform::CallingConvention<Function>;
   const platform::LibraryFunction found = findOperation(
-      lookup, {name, Convention::kStdcall, Convention::kArgumentBytes}, remedy, problem);
+      lookup, {name, platform::FunctionType<Function>::kArgumentBytes}, remedy, problem);
   operation = reinterpret_cast<Function>(found);
   return found != nullptr;
 }
@@ -31,7 +27,7 @@ std::string joined(const std::vector<std::string>& names) {
 
 std::vector<std::string> exportNames(const OperationDeclaration& operation) {
   const std::string plain = operation.name;
-  if (!operation.stdcall) return {plain};
+  if (!operation.decoratedNames) return {plain};
   const std::string decorated = plain + "@" + std::to_string(operation.argumentBytes);
   return {decorated, "_" + decorated, plain};
 }
@@ -42,18 +38,6 @@ platform::LibraryFunction findOperation(const FunctionLookup& lookup,
   const std::vector<std::string> names = exportNames(operation);
   for (const std::string& name : names) {
     if (const platform::LibraryFunction found = lookup(name)) return found;
-  }
-  if (!operation.stdcall) {
-    // Only a __stdcall operation is exported with its argument bytes in the name; calling it in
-    // the C convention would leave the stack unbalanced.
-    for (const std::string& name : exportNames({operation.name, true, operation.argumentBytes})) {
-      if (name != operation.name && lookup(name) != nullptr) {
-        problem = "it has " + std::string(operation.name) + " only as " + name +
-                  ", a __stdcall operation, and this program calls it in the C convention; "
-                  "build the receivers for __stdcall (-DBRENIK_CONTROLLER_CALL=__stdcall)";
-        return nullptr;
-      }
-    }
   }
   problem = "it has no operation " + std::string(operation.name);
   if (names.size() > 1) problem += " (looked for " + joined(names) + ")";

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "controller/axclcom.h"
+#include "platform/calling_convention.h"
 #include "platform/platform.h"
 
 namespace controller {
 
-// The six operations, typed as controller/axclcom.h (or the vendor's header) declares them, so
-// that they are called in the declared convention.
+// The six operations, typed as controller/axclcom.h (or the vendor's header) declares them. On
+// 32-bit Windows they are called through platform::callForeign, which works whichever of the two
+// conventions the library really uses.
 struct Operations {
   decltype(&::init_axcl_config) init_axcl_config = nullptr;
   decltype(&::get_axcl_state) get_axcl_state = nullptr;
@@ -28,22 +30,23 @@ struct Operations {
 // sentence which file, which folder, what is wrong and what to do, and nothing has been called.
 bool loadController(Operations& operations, std::string& problem);
 
-// How one operation is declared: a __stdcall one on 32-bit Windows is exported with its
-// argument bytes in the name.
+// How one operation is declared: on 32-bit Windows a __stdcall one is exported with its argument
+// bytes in the name.
 struct OperationDeclaration {
   const char* name;
-  bool stdcall;
   std::size_t argumentBytes;
+  bool decoratedNames = platform::kDecoratedExportNames;  // names may carry the argument bytes
 };
 
-// The names a library may export the operation under, the most telling first: MinGW's
-// (move_abs@8), Visual C++'s (_move_abs@8), then the plain one a .def file gives.
+// The names a library may export the operation under, decorated ones first where there are any:
+// MinGW's __stdcall (move_abs@8), Visual C++'s (_move_abs@8), then the plain one that a .def
+// file or the C convention gives.
 std::vector<std::string> exportNames(const OperationDeclaration& operation);
 
 using FunctionLookup = std::function<platform::LibraryFunction(const std::string& name)>;
 
 // The operation under the first of its export names that `lookup` finds. nullptr when there is
-// none; `problem` then says why, ending with `remedy` unless a rebuild is the remedy.
+// none; `problem` then says why, ending with `remedy`.
 platform::LibraryFunction findOperation(const FunctionLookup& lookup,
                                         const OperationDeclaration& operation,
                                         const std::string& remedy, std::string& problem);

@@ -1,10 +1,12 @@
 // Finding a controller operation under the names a library's builder may have exported it as,
-// and the refusals when the names show it cannot be called as declared.
+// and calling it whichever convention it was built in.
 #include "controller/controller_library.h"
 
 #include <algorithm>
 
 #include <gtest/gtest.h>
+
+#include "platform/foreign_call.h"
 
 namespace {
 
@@ -12,7 +14,7 @@ const std::string kRemedy = "put the controller's AXCLCOM.dll there";
 
 struct ExportCase {
   const char* name;
-  bool stdcall;                       // how the program declares move_abs (8 argument bytes)
+  bool decoratedNames;                // 32-bit Windows: names may carry the 8 argument bytes
   std::vector<std::string> exported;  // the library's export names
   std::string taken;                  // the name the operation is taken under; empty: refused
   std::string problem;
@@ -35,7 +37,7 @@ TEST_P(ExportNames, TakeTheMostTellingNameOrSayWhyNot) {
   };
   std::string problem;
   const platform::LibraryFunction found =
-      controller::findOperation(lookup, {"move_abs", c.stdcall, 8}, kRemedy, problem);
+      controller::findOperation(lookup, {"move_abs", 8, c.decoratedNames}, kRemedy, problem);
   if (c.taken.empty()) {
     EXPECT_EQ(found, nullptr);
     EXPECT_EQ(problem, c.problem);
@@ -50,16 +52,40 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ExportCase{"StdcallFromMinGW", true, {"move_abs", "move_abs@8"}, "move_abs@8", ""},
         ExportCase{"StdcallFromVisualCpp", true, {"_move_abs@8"}, "_move_abs@8", ""},
-        ExportCase{"StdcallThroughADefFile", true, {"move_abs"}, "move_abs", ""},
+        ExportCase{"PlainThroughADefFileOrTheCConvention", true, {"move_abs"}, "move_abs", ""},
         ExportCase{"StdcallWithOtherArguments", true, {"move_abs@12"}, "",
                    "it has no operation move_abs (looked for move_abs@8, _move_abs@8, move_abs); " +
                        kRemedy},
-        ExportCase{"CConvention", false, {"move_abs"}, "move_abs", ""},
-        ExportCase{"CProgramStdcallLibrary", false, {"_move_abs@8"}, "",
-                   "it has move_abs only as _move_abs@8, a __stdcall operation, and this program "
-                   "calls it in the C convention; build the receivers for __stdcall "
-                   "(-DBRENIK_CONTROLLER_CALL=__stdcall)"},
+        ExportCase{"OneConvention", false, {"move_abs", "move_abs@8"}, "move_abs", ""},
+        ExportCase{"OneConventionHasNoDecoratedNames", false, {"_move_abs@8"}, "",
+                   "it has no operation move_abs; " + kRemedy},
         ExportCase{"Absent", false, {"move_org"}, "", "it has no operation move_abs; " + kRemedy}),
     [](const ::testing::TestParamInfo<ExportCase>& library) { return library.param.name; });
+
+// Built in one convention and declared in the other, as a vendor's header or our own
+// declarations may disagree with a closed DLL.
+int BRENIK_CDECL weighedSumInC(int ones, int tens, int hundreds) {
+  return ones + 10 * tens + 100 * hundreds;
+}
+int BRENIK_STDCALL weighedSumInStdcall(int ones, int tens, int hundreds) {
+  return ones + 10 * tens + 100 * hundreds;
+}
+using DeclaredStdcall = int(BRENIK_STDCALL*)(int, int, int);
+using DeclaredC = int(BRENIK_CDECL*)(int, int, int);
+
+TEST(ForeignCall, EitherConventionAnswersAndLeavesTheStackBalanced) {
+  const auto cDeclaredStdcall = reinterpret_cast<DeclaredStdcall>(&weighedSumInC);
+  const auto stdcallDeclaredC = reinterpret_cast<DeclaredC>(&weighedSumInStdcall);
+  // A call that popped the wrong number of bytes would move the stack a little every time.
+  for (int i = 0; i < 10000; ++i) {
+    ASSERT_EQ(platform::callForeign(cDeclaredStdcall, i, 2, 3), i + 320);
+    ASSERT_EQ(platform::callForeign(stdcallDeclaredC, 3, i, 2), 203 + 10 * i);
+  }
+  using platform::ForeignConvention;
+  EXPECT_EQ(platform::conventionOfCall(cDeclaredStdcall, 1, 2, 3),
+            platform::kConventionsDiffer ? ForeignConvention::C : ForeignConvention::Single);
+  EXPECT_EQ(platform::conventionOfCall(stdcallDeclaredC, 1, 2, 3),
+            platform::kConventionsDiffer ? ForeignConvention::Stdcall : ForeignConvention::Single);
+}
 
 }  // namespace

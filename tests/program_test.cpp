@@ -743,7 +743,7 @@ TEST_P(LibraryRefusalTest, OneLineNamesFileFolderAndFaultThenStatusThreeWithNoCa
     case Beside::LackingOperation:
       copy.putBeside(build.testLibraries + "/lacking-operation/" + file);
       expected = where + "it has no operation close_axcl" +
-                 (build.stdcall ? " (looked for close_axcl@0, _close_axcl@0, close_axcl)" : "") +
+                 (build.decoratedNames ? " (looked for close_axcl@0, _close_axcl@0, close_axcl)" : "") +
                  "; " + remedy;
       break;
   }
@@ -765,17 +765,50 @@ INSTANTIATE_TEST_SUITE_P(
                       LibraryRefusal{"LackingAnOperation", Beside::LackingOperation}),
     [](const ::testing::TestParamInfo<LibraryRefusal>& refusal) { return refusal.param.name; });
 
-TEST(ControllerLibrary, StdcallOperationsExportedUnderPlainNamesAreUsed) {
+// A 32-bit controller library in either convention, under decorated or plain names: one build
+// of the receivers calls each as the native planner says, and a long run of the C convention's
+// calls leaves the stack balanced (a wrongly popped call breaks it within a few datagrams).
+struct ConventionCase {
+  const char* name;
+  const char* folder;  // in the test libraries; empty: the build's own stand-in
+  int datagrams;
+};
+
+void PrintTo(const ConventionCase& c, std::ostream* out) { *out << c.name; }
+
+class ControllerLibrary : public ::testing::TestWithParam<ConventionCase> {};
+
+TEST_P(ControllerLibrary, CommandsAsPlannedWhateverItsConvention) {
   const ProgramBuild build = programBuild();
-  if (!build.stdcall) GTEST_SKIP() << "plain names are the only ones this build looks for";
+  if (!build.decoratedNames) GTEST_SKIP() << "this build has one calling convention";
+  const ConventionCase& c = GetParam();
   const ProgramCopy copy;
-  copy.putBeside(build.testLibraries + "/plain-names/" + build.libraryFile);
+  copy.putBeside(*c.folder == '\0' ? copy.builtStandin()
+                                   : build.testLibraries + "/" + c.folder + "/" + build.libraryFile);
   ReceiverRun run(Side::Left, {}, "", false, nullptr, copy.command);
   ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1)) << run.process->standardError();
-  EXPECT_EQ(run.calls(), (std::vector<std::string>{openCall("COM8", 1), "get_axcl_state -> 4",
-                                                   "move_org 0 7"}));
+  std::vector<std::string> texts;
+  for (int i = 0; i < c.datagrams; ++i) {
+    texts.push_back(std::to_string(i % 41 - 20) + "." + std::to_string(i % 10) + "," +
+                    std::to_string(i * 7 % 41 - 20));
+  }
+  DatagramSender sender(receiverPort(Side::Left));
+  for (const std::string& text : texts) ASSERT_TRUE(sender.send(text)) << "no socket for " << text;
+  ASSERT_TRUE(waitForCalls(run.trace, "move_abs", texts.size()));
+  const std::vector<std::string> calls = run.calls();
+  ASSERT_GE(calls.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 3),
+            (std::vector<std::string>{openCall("COM8", 1), "get_axcl_state -> 4", "move_org 0 7"}));
+  EXPECT_EQ(callsAfterHoming(calls), expectedCommands(Side::Left, texts, {20000, 33}, 1));
   run.expectCleanStop();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Conventions, ControllerLibrary,
+    ::testing::Values(ConventionCase{"StdcallDecoratedNames", "", 20},
+                      ConventionCase{"StdcallPlainNames", "plain-names", 20},
+                      ConventionCase{"CPlainNames", "c-convention", 3000}),
+    [](const ::testing::TestParamInfo<ConventionCase>& c) { return c.param.name; });
 
 // Every test here binds or sends to the receivers' fixed ports.
 class PortsEnvironment : public ::testing::Environment {

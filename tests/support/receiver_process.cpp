@@ -52,9 +52,9 @@ bool launchedThroughEmulator() { return !environmentOr("BRENIK_LAUNCHER", "").em
 
 ProgramBuild programBuild() {
   const bool windows = environmentOr("BRENIK_PROGRAM_SUFFIX", "") == ".exe";
-  return {windows ? "AXCLCOM.dll" : "libAXCLCOM.so",
-          std::atoi(environmentOr("BRENIK_PROGRAM_BITS", std::to_string(sizeof(void*) * 8)).c_str()),
-          environmentOr("BRENIK_CONTROLLER_STDCALL", "") == "1",
+  const int bits =
+      std::atoi(environmentOr("BRENIK_PROGRAM_BITS", std::to_string(sizeof(void*) * 8)).c_str());
+  return {windows ? "AXCLCOM.dll" : "libAXCLCOM.so", bits, windows && bits == 32,
           environmentOr("BRENIK_TEST_LIBRARY_DIR", BRENIK_DEFAULT_TEST_LIBRARY_DIR)};
 }
 

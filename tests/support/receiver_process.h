@@ -35,12 +35,13 @@ std::uint16_t receiverPort(Side side);
 bool launchedThroughEmulator();
 
 // The build under test: its controller library's file name, its bitness (BRENIK_PROGRAM_BITS),
-// whether it calls the controller __stdcall (BRENIK_CONTROLLER_STDCALL=1) and the folder of the
-// controller libraries made for its tests (BRENIK_TEST_LIBRARY_DIR); by default the native build.
+// whether it looks for export names decorated with the argument bytes (32-bit Windows) and the
+// folder of the controller libraries made for its tests (BRENIK_TEST_LIBRARY_DIR); by default
+// the native build.
 struct ProgramBuild {
   std::string libraryFile;
   int bits;
-  bool stdcall;
+  bool decoratedNames;
   std::string testLibraries;
 };
 ProgramBuild programBuild();
