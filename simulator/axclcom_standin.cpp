@@ -5,9 +5,12 @@
 //   AXCLCOM_STATE=<list>   the same for get_axcl_state
 //   AXCLCOM_DELAY_MS=<ms>  every call takes this long, as a real controller's serial exchange does
 //   AXCLCOM_OPEN_DELAY_MS=<ms>  init_axcl_config takes this long instead
+//   AXCLCOM_LOCALE=<name>  init_axcl_config sets the process's locale, as a real library may;
+//                          one it cannot set is said once on standard error
 #define AXCLCOM_BUILDING
 #include "controller/axclcom.h"
 
+#include <clocale>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -94,6 +97,18 @@ void trace(const char* format, ...) {
   std::fflush(file);
 }
 
+// Once, on the first open.
+void setLocaleFromEnvironment() {
+  static const bool done = [] {
+    const char* name = std::getenv("AXCLCOM_LOCALE");
+    if (name != nullptr && *name != '\0' && std::setlocale(LC_ALL, name) == nullptr) {
+      std::fprintf(stderr, "AXCLCOM stand-in: cannot set the locale %s\n", name);
+    }
+    return true;
+  }();
+  static_cast<void>(done);
+}
+
 std::string hexBlock(const unsigned char* block) {
   if (block == nullptr) return "null";
   static const char digits[] = "0123456789abcdef";
@@ -113,6 +128,7 @@ AXCLCOM_API int AXCLCOM_CALL init_axcl_config(const char* portName, int setting1
                                               int setting3, int setting4,
                                               unsigned char* parameterBlock) {
   takeTime(/*opening=*/true);
+  setLocaleFromEnvironment();
   const int result = initResults().next();
   trace("init_axcl_config %s %d %d %d %d %s -> %d", portName != nullptr ? portName : "(null)",
         setting1, setting2, setting3, setting4, hexBlock(parameterBlock).c_str(), result);

@@ -157,6 +157,20 @@ TEST_P(ProgramTest, KnownRollGivesTheKnownCommands) {
   run.expectCleanStop();
 }
 
+TEST_P(ProgramTest, FractionsReadTheSameAfterTheLibrarySetsACommaDecimalLocale) {
+  // The controller library puts the process in a locale that writes "10,5" when it opens.
+  ReceiverRun run(GetParam(), {{"AXCLCOM_LOCALE", commaDecimalLocale()}});
+  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
+  ASSERT_EQ(run.process->standardError(), "")
+      << "the library could not set the locale (scripts/setup.sh makes de_DE.UTF-8)";
+  const std::vector<std::string> texts = {"-10.5,0.9", "7.25,-3.75,extra", "0.5e1, -1.5deg"};
+  DatagramSender sender(receiverPort(GetParam()));
+  for (const std::string& text : texts) ASSERT_TRUE(sender.send(text));
+  ASSERT_TRUE(waitForCalls(run.trace, "move_abs", texts.size()));
+  EXPECT_EQ(callsAfterHoming(run.calls()), expectedCommands(GetParam(), texts, {20000, 33}, 1));
+  run.expectCleanStop();
+}
+
 // Holds a receiver's UDP port the way another program, or another copy, would.
 class PortHolder {
  public:
