@@ -1,5 +1,11 @@
 // Feeds arbitrary datagram texts through the angle reader and the planner: no input may crash
-// them, and whatever they send the controller must stay within its ranges.
+// them, whatever they send the controller must stay within its ranges, and every field must
+// read as glibc's strtof and strtod read it in the "C" locale, while the process is in a locale
+// that writes "10,5", as a controller library may leave it.
+#include <locale.h>
+
+#include <cerrno>
+#include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +16,7 @@
 
 #include "motion/planner.h"
 #include "net/angle_message.h"
+#include "net/c_number.h"
 #include "net/datagram_receiver.h"
 
 namespace {
@@ -59,6 +66,29 @@ void checkFields(std::string_view text) {
   if (joined != expected) fail("fields do not join back to the text");
 }
 
+template <typename Real>
+void checkNumber(const std::string& field, const net::NumberReading<Real>& read) {
+  static const locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  char* end = nullptr;
+  errno = 0;
+  Real expected;
+  if constexpr (sizeof(Real) == sizeof(float)) {
+    expected = strtof_l(field.c_str(), &end, c);
+  } else {
+    expected = strtod_l(field.c_str(), &end, c);
+  }
+  const bool outOfRange = errno == ERANGE;
+  const auto length = static_cast<std::size_t>(end - field.c_str());
+  if (std::memcmp(&expected, &read.value, sizeof expected) != 0) {
+    fail("a number's bits differ from strtof's");
+  }
+  if (read.length != length) fail("a number's length differs from strtof's");
+  const net::NumberStatus status = length == 0 ? net::NumberStatus::NoNumber
+                                   : outOfRange ? net::NumberStatus::OutOfRange
+                                                : net::NumberStatus::Converted;
+  if (read.status != status) fail("a number's range error differs from strtof's");
+}
+
 void checkTargets(const motion::Targets& t) {
   for (float stroke : {t.left, t.right, t.third}) {
     if (!(stroke >= 0.0f && stroke <= 300.0f)) fail("target outside 0..300");
@@ -66,6 +96,12 @@ void checkTargets(const motion::Targets& t) {
 }
 
 }  // namespace
+
+// Where the locale exists (scripts/setup.sh makes it), the process runs in it.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  std::setlocale(LC_ALL, "de_DE.UTF-8");
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
@@ -89,6 +125,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     datagram = datagram.substr(0, net::kReceiveSize);
     datagram = datagram.substr(0, datagram.find('\0'));
     start = end + 1;
+
+    for (const std::string& field : net::splitFields(datagram)) {
+      checkNumber(field, net::readFloat(field));
+      checkNumber(field, net::readDouble(field));
+    }
 
     const auto kept = net::readAngles(datagram, 0);
     const auto reversed = net::readAngles(datagram, 1);

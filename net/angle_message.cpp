@@ -1,8 +1,7 @@
 // Reading the angle pair out of one datagram text.
 #include "net/angle_message.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include "net/c_number.h"
 
 namespace net {
 namespace {
@@ -10,22 +9,19 @@ namespace {
 constexpr char kFieldSeparator = ',';
 constexpr std::size_t kAngleFields = 2;
 
-// The C library's float conversion: leading white space skipped, the longest numeric prefix
-// converted, anything after it ignored.
+// As C's strtof reads a field in the "C" locale, whatever locale a library has set: leading
+// white space skipped, the longest numeric start converted, anything after it ignored.
 std::optional<float> convertField(const std::string& field, std::string* error) {
-  const char* begin = field.c_str();
-  char* end = nullptr;
-  errno = 0;
-  const float value = std::strtof(begin, &end);
-  if (end == begin) {
+  const NumberReading<float> read = readFloat(field);
+  if (read.status == NumberStatus::NoNumber) {
     if (error) *error = "invalid stof argument";
     return std::nullopt;
   }
-  if (errno == ERANGE) {
+  if (read.status == NumberStatus::OutOfRange) {
     if (error) *error = "stof argument out of range";
     return std::nullopt;
   }
-  return value;
+  return read.value;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@ packages=(
   clang libclang-rt-14-dev              # fuzzing: clang with libFuzzer and the sanitizer runtimes
   libbenchmark-dev                      # benchmarks (benchmarks/)
   gnuplot-nox                           # bench run plot (tools/plot-run.sh)
+  locales                               # the comma-decimal locale below
 )
 
 sudo_cmd=""
@@ -33,4 +34,17 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}"
+fi
+
+# A locale that writes "10,5": the tests put the process in it, as a controller library may, and
+# the receivers must still read "10.5" as ten and a half.
+comma_locale="de_DE.UTF-8"
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  echo "Generating the locale $comma_locale"
+  if grep -q "^# *$comma_locale UTF-8" /etc/locale.gen; then
+    $sudo_cmd sed -i "s/^# *\($comma_locale UTF-8\)/\1/" /etc/locale.gen
+  elif ! grep -q "^$comma_locale UTF-8" /etc/locale.gen; then
+    echo "$comma_locale UTF-8" | $sudo_cmd tee -a /etc/locale.gen >/dev/null
+  fi
+  $sudo_cmd locale-gen
 fi

@@ -5,12 +5,17 @@
 //   AXCLCOM_STATE=<list>   the same for get_axcl_state
 //   AXCLCOM_DELAY_MS=<ms>  every call takes this long, as a real controller's serial exchange does
 //   AXCLCOM_OPEN_DELAY_MS=<ms>  init_axcl_config takes this long instead
+//   AXCLCOM_LOCALE=<name>  init_axcl_config sets the process's locale, as a real library may
+// A trace file or locale it cannot use is said once on standard error.
 #define AXCLCOM_BUILDING
 #include "controller/axclcom.h"
 
+#include <cerrno>
+#include <clocale>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -73,25 +78,55 @@ ResultScript& stateResults() {
   return script;
 }
 
-// Opened once on the first call; a file that cannot be opened just means no trace.
-std::FILE* traceFile() {
+const char* tracePath() {
+  const char* path = std::getenv("AXCLCOM_TRACE");
+  return (path != nullptr && *path != '\0') ? path : nullptr;
+}
+
+// Said once; the trace stops there.
+void cannotWriteTrace(int error) {
+  std::fprintf(stderr, "AXCLCOM stand-in: cannot write the trace file %s: %s\n", tracePath(),
+               std::strerror(error));
+}
+
+// Opened once on the first call.
+std::FILE*& traceFile() {
   static std::FILE* file = [] {
-    const char* path = std::getenv("AXCLCOM_TRACE");
-    return (path != nullptr && *path != '\0') ? std::fopen(path, "a") : nullptr;
+    if (tracePath() == nullptr) return static_cast<std::FILE*>(nullptr);
+    std::FILE* opened = std::fopen(tracePath(), "a");
+    if (opened == nullptr) cannotWriteTrace(errno);
+    return opened;
   }();
   return file;
 }
 
 void trace(const char* format, ...) {
-  std::FILE* file = traceFile();
+  std::FILE*& file = traceFile();
   if (file == nullptr) return;
+  errno = 0;
   std::fprintf(file, "%.6f ", platform::monotonicSeconds());
   va_list arguments;
   va_start(arguments, format);
   std::vfprintf(file, format, arguments);
   va_end(arguments);
   std::fputc('\n', file);
-  std::fflush(file);
+  if (std::fflush(file) != 0 || std::ferror(file) != 0) {
+    cannotWriteTrace(errno != 0 ? errno : EIO);
+    std::fclose(file);
+    file = nullptr;
+  }
+}
+
+// Once, on the first open.
+void setLocaleFromEnvironment() {
+  static const bool done = [] {
+    const char* name = std::getenv("AXCLCOM_LOCALE");
+    if (name != nullptr && *name != '\0' && std::setlocale(LC_ALL, name) == nullptr) {
+      std::fprintf(stderr, "AXCLCOM stand-in: cannot set the locale %s\n", name);
+    }
+    return true;
+  }();
+  static_cast<void>(done);
 }
 
 std::string hexBlock(const unsigned char* block) {
@@ -113,6 +148,7 @@ AXCLCOM_API int AXCLCOM_CALL init_axcl_config(const char* portName, int setting1
                                               int setting3, int setting4,
                                               unsigned char* parameterBlock) {
   takeTime(/*opening=*/true);
+  setLocaleFromEnvironment();
   const int result = initResults().next();
   trace("init_axcl_config %s %d %d %d %d %s -> %d", portName != nullptr ? portName : "(null)",
         setting1, setting2, setting3, setting4, hexBlock(parameterBlock).c_str(), result);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "net/angle_message.h"
+#include "support/comma_decimal_locale.h"
 
 namespace {
 
@@ -65,6 +66,16 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadCase{"1e-30,1e30", 0, 1e-30f, 1e30f},
                       ReadCase{"0,0", 1, -0.0f, -0.0f},  // reversal of zero gives negative zero
                       ReadCase{"nan,inf", 0, NAN, INFINITY}));
+
+TEST(ReadsAnglesInAnyLocale, FractionsStayWhenTheProcessLocaleWritesACommaDecimal) {
+  const testsupport::CommaDecimalLocale locale;
+  ASSERT_TRUE(locale.set()) << "no locale " << testsupport::kCommaDecimalLocale
+                            << " (scripts/setup.sh makes it)";
+  const auto angles = net::readAngles("-10.5,0.9", 0);
+  ASSERT_TRUE(angles.has_value());
+  EXPECT_EQ(angles->pitch, -10.5f);
+  EXPECT_EQ(angles->roll, 0.9f);
+}
 
 struct RefusedCase {
   std::string text;

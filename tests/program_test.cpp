@@ -343,6 +343,20 @@ TEST(StatusLine, ShowsTheStateRateSkippedTextsAnglesTargetAndSpeed) {
                                 std::to_string(ride.planner().speed));
 }
 
+TEST_P(ProgramTest, FractionsReadTheSameAfterTheLibrarySetsACommaDecimalLocale) {
+  // The controller library puts the process in a locale that writes "10,5" when it opens.
+  ReceiverRun run(GetParam(), {{"AXCLCOM_LOCALE", commaDecimalLocale()}});
+  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
+  ASSERT_EQ(run.process->standardError(), "")
+      << "the library could not set the locale (scripts/setup.sh makes de_DE.UTF-8)";
+  const std::vector<std::string> texts = {"-10.5,0.9", "7.25,-3.75,extra", "0.5e1, -1.5deg"};
+  DatagramSender sender(receiverPort(GetParam()));
+  for (const std::string& text : texts) ASSERT_TRUE(sender.send(text));
+  ASSERT_TRUE(waitForCalls(run.trace, "move_abs", texts.size()));
+  EXPECT_EQ(callsAfterHoming(run.calls()), expectedCommands(GetParam(), texts, {20000, 33}, 1));
+  run.expectCleanStop();
+}
+
 // Holds a receiver's UDP port the way another program, or another copy, would.
 class PortHolder {
  public:
@@ -483,6 +497,68 @@ TEST(StartupRetry, PausesFiveMillisecondsBetweenAttemptsAndSaysOnceWhenSlow) {
   }
   EXPECT_EQ(opensSeen, 601);
 }
+
+// What the stand-in cannot use it says once on standard error; the receiver runs on.
+struct StandinComplaint {
+  const char* name;
+  const char* variable;
+  std::string (*value)(const ScratchDir& dir);
+  std::string says;          // the line, less the system's reason for a trace file
+  const char* nativeReason;  // that reason, as the native build gives it
+  bool onWindowsToo;         // the case exists for a Windows program
+};
+
+void PrintTo(const StandinComplaint& c, std::ostream* out) { *out << c.name; }
+
+class StandinComplaintTest : public ::testing::TestWithParam<StandinComplaint> {};
+
+TEST_P(StandinComplaintTest, SaysItOnceAndTheReceiverRunsOn) {
+  const StandinComplaint& complaint = GetParam();
+  if (launchedThroughEmulator() && !complaint.onWindowsToo) GTEST_SKIP() << "no such file on Windows";
+  ScratchDir dir;
+  dir.write("brenik.ini", "");  // the stand-in's line alone: none about missing settings
+  const std::string value = complaint.value(dir);
+  ReceiverProcess process({receiverCommand(Side::Left), dir.path(), {{complaint.variable, value}}});
+  // Homed and at work: a datagram taken means every call so far has traced, or failed to.
+  DatagramSender sender(receiverPort(Side::Left));
+  ASSERT_TRUE(sender.send("0,-10"));
+  ASSERT_TRUE(sender.send("0,-10"));
+  const std::vector<std::string> said = lines(process.standardError());
+  ASSERT_EQ(said.size(), 1u) << process.standardError();
+  const std::string expected = complaint.says + value;
+  if (complaint.nativeReason == nullptr) {
+    EXPECT_EQ(said.front(), expected);
+  } else if (launchedThroughEmulator()) {  // Windows' C library words its reasons its own way
+    EXPECT_EQ(said.front().substr(0, expected.size() + 2), expected + ": ");
+    EXPECT_GT(said.front().size(), expected.size() + 2) << "no reason given";
+  } else {
+    EXPECT_EQ(said.front(), expected + ": " + complaint.nativeReason);
+  }
+  process.signal(SIGINT);
+  const std::optional<int> code = process.waitExit(10s);
+  ASSERT_TRUE(code.has_value());
+  EXPECT_EQ(*code, 0);
+}
+
+const std::string kCannotTrace = "AXCLCOM stand-in: cannot write the trace file ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Unusable, StandinComplaintTest,
+    ::testing::Values(
+        StandinComplaint{"TraceIsAFolder", "AXCLCOM_TRACE",
+                         [](const ScratchDir& dir) { return dir.path(); }, kCannotTrace,
+                         "Is a directory", true},
+        StandinComplaint{"TraceInAMissingFolder", "AXCLCOM_TRACE",
+                         [](const ScratchDir& dir) { return dir.file("missing/trace.txt"); },
+                         kCannotTrace, "No such file or directory", true},
+        // Opens, and fails on the first write.
+        StandinComplaint{"TraceOnAFullDevice", "AXCLCOM_TRACE",
+                         [](const ScratchDir&) { return std::string("/dev/full"); }, kCannotTrace,
+                         "No space left on device", false},
+        StandinComplaint{"UnknownLocale", "AXCLCOM_LOCALE",
+                         [](const ScratchDir&) { return std::string("xx_NOWHERE.none"); },
+                         "AXCLCOM stand-in: cannot set the locale ", nullptr, true}),
+    [](const ::testing::TestParamInfo<StandinComplaint>& c) { return c.param.name; });
 
 // A stop in every phase of a run, by every signal that means one: the controller closed once if
 // it was opened, no move started after the stop, and the exit status of that phase.

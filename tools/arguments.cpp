@@ -2,9 +2,9 @@
 // mistyped rate or angle would quietly move the seat the wrong way.
 #include "tools/arguments.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
+
+#include "net/c_number.h"
 
 namespace bench {
 
@@ -16,14 +16,13 @@ std::optional<double> parseNumber(std::string_view text) {
                          c == 'E';
     if (!allowed) return std::nullopt;
   }
-  const std::string copy(text);
-  char* end = nullptr;
-  errno = 0;
-  const double value = std::strtod(copy.c_str(), &end);
-  if (end != copy.c_str() + copy.size() || errno == ERANGE || !std::isfinite(value)) {
+  // As strtod reads it in the "C" locale, whatever the process's locale.
+  const net::NumberReading<double> read = net::readDouble(text);
+  if (read.length != text.size() || read.status != net::NumberStatus::Converted ||
+      !std::isfinite(read.value)) {
     return std::nullopt;
   }
-  return value;
+  return read.value;
 }
 
 std::optional<std::vector<double>> parseNumbers(std::string_view text, std::size_t count) {

@@ -2,6 +2,8 @@
 # One bench run: both receivers on the stand-in controller, driven by brenik-send, stopped the
 # way an operator stops them, then a summary and a plot of what they commanded.
 set -euo pipefail
+# awk and gnuplot read and write numbers with a point whatever the user's locale.
+export LC_ALL=C
 
 usage() {
   cat <<'USAGE'

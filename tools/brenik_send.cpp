@@ -7,6 +7,7 @@
 #include "platform/console_window.h"
 #include "platform/platform.h"
 #include "tools/send_options.h"
+#include "tools/standard_output.h"
 
 namespace {
 
@@ -16,7 +17,9 @@ constexpr int kExitStopped = 130;
 constexpr double kProgressInterval = 0.2;  // seconds between progress lines on a terminal
 constexpr std::size_t kReadChunk = 64 * 1024;  // bytes per read of a replay file
 
-void fail(const std::string& message) { std::fprintf(stderr, "brenik-send: %s\n", message.c_str()); }
+constexpr const char* kTool = "brenik-send";
+
+void fail(const std::string& message) { std::fprintf(stderr, "%s: %s\n", kTool, message.c_str()); }
 
 struct Target {
   std::string name;
@@ -183,15 +186,16 @@ int run(bench::SendOptions& options) {
 
 int sendAsAsked(int argc, char** argv) {
   bench::SendCommand command = bench::parseSendArguments(argc, argv);
+  bench::beginStandardOutput();
   switch (command.action) {
     case bench::SendCommand::Action::Help:
       std::fputs(bench::kSendUsage, stdout);
-      return 0;
+      return bench::finishStandardOutput(kTool, 0);
     case bench::SendCommand::Action::Version:
-      std::printf("brenik-send %s\n", BRENIK_VERSION);
-      return 0;
+      std::printf("%s %s\n", kTool, BRENIK_VERSION);
+      return bench::finishStandardOutput(kTool, 0);
     case bench::SendCommand::Action::Refuse:
-      std::fprintf(stderr, "brenik-send: %s (try --help)\n", command.error.c_str());
+      fail(command.error + " (try --help)");
       return kExitUsage;
     case bench::SendCommand::Action::Send:
       break;

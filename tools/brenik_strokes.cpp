@@ -2,24 +2,31 @@
 #include <cstdio>
 
 #include "platform/console_window.h"
+#include "tools/standard_output.h"
 #include "tools/stroke_table.h"
 
 namespace {
 
+constexpr const char* kTool = "brenik-strokes";
+constexpr int kExitUsage = 2;
+
 int strokesAsAsked(int argc, char** argv) {
   const bench::StrokeCommand command = bench::parseStrokeArguments(argc, argv);
+  if (command.action == bench::StrokeCommand::Action::Refuse) {
+    std::fprintf(stderr, "%s: %s (try --help)\n", kTool, command.error.c_str());
+    return kExitUsage;
+  }
+  bench::beginStandardOutput();
   if (command.action == bench::StrokeCommand::Action::Help) {
     std::fputs(bench::kStrokesUsage, stdout);
-    return 0;
+  } else if (command.action == bench::StrokeCommand::Action::Version) {
+    std::printf("%s %s\n", kTool, BRENIK_VERSION);
+  } else {
+    const std::string text =
+        bench::formatStrokes(bench::strokeRows(command.options), command.options);
+    std::fputs(text.c_str(), stdout);
   }
-  if (command.action == bench::StrokeCommand::Action::Refuse) {
-    std::fprintf(stderr, "brenik-strokes: %s (try --help)\n", command.error.c_str());
-    return 2;
-  }
-  const std::string text =
-      bench::formatStrokes(bench::strokeRows(command.options), command.options);
-  std::fputs(text.c_str(), stdout);
-  return 0;
+  return bench::finishStandardOutput(kTool, 0);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 # Draws one bench run: the angles brenik-send sent, and the position and speed each receiver
 # commanded, from the sender's --log file and the stand-in controller's traces.
 set -euo pipefail
+# awk and gnuplot read and write numbers with a point whatever the user's locale.
+export LC_ALL=C
 
 usage() {
   cat <<'USAGE'

@@ -235,8 +235,8 @@ a late tick is sent at once and the schedule is kept. Progress (sent, rate, elap
 shows on standard error when it is a terminal. Ctrl+C stops early.
 
 Exit status: 0 when every datagram was sent, 1 when a host cannot be found, the replay
-file cannot be read or sending or the log fails, 2 for bad arguments or a replay file
-beyond its limits, 130 when stopped early.
+file cannot be read, sending or the log fails or this help or the version cannot be
+written, 2 for bad arguments or a replay file beyond its limits, 130 when stopped early.
 
 Examples:
   brenik-send --hold 10,0 --duration 2

@@ -101,6 +101,10 @@ StrokeCommand parseStrokeArguments(int argc, const char* const* argv) {
       command.action = StrokeCommand::Action::Help;
       return command;
     }
+    if (name == "--version") {
+      command.action = StrokeCommand::Action::Version;
+      return command;
+    }
     if (name == "--sent" || name == "--csv") {
       if (!reader.takeFlag(error)) return refuse(error);
       (name == "--csv" ? options.csv : options.asSent) = true;
@@ -280,12 +284,14 @@ Options:
                           a table has at most 100000 rows (pitch values x roll values)
   --csv                   comma-separated output for other programs
   -h, --help              show this help and exit
+      --version           show the version and exit
 
 Angles beyond 20 degrees either way are outside the working range and move nothing on
 their axis, as in the receivers. Without --sent, angles beyond single precision are
 refused: the planner never gets them.
 
-Exit status: 0 on success (also when a datagram moves nothing), 2 for bad arguments.
+Exit status: 0 on success (also when a datagram moves nothing), 1 when the output cannot
+be written whole (a full disk, a closed pipe), 2 for bad arguments.
 
 Examples:
   brenik-strokes 10 0

@@ -24,7 +24,7 @@ struct StrokeOptions {
 };
 
 struct StrokeCommand {
-  enum class Action { Compute, Help, Refuse };
+  enum class Action { Compute, Help, Version, Refuse };
   Action action = Action::Refuse;
   StrokeOptions options;
   std::string error;

@@ -50,6 +50,11 @@ std::uint16_t receiverPort(Side side) { return app::profileFor(side).udpPort; }
 
 bool launchedThroughEmulator() { return !environmentOr("BRENIK_LAUNCHER", "").empty(); }
 
+std::string commaDecimalLocale() {
+  return environmentOr("BRENIK_PROGRAM_SUFFIX", "") == ".exe" ? "German_Germany.1252"
+                                                               : "de_DE.UTF-8";
+}
+
 ProgramBuild programBuild() {
   const bool windows = environmentOr("BRENIK_PROGRAM_SUFFIX", "") == ".exe";
   const int bits =

@@ -34,6 +34,10 @@ std::uint16_t receiverPort(Side side);
 // True when the program under test is started through a launcher such as Wine.
 bool launchedThroughEmulator();
 
+// A locale that writes "10,5", by the name the program under test's C library knows it:
+// Windows' for a Windows program, otherwise one scripts/setup.sh generates.
+std::string commaDecimalLocale();
+
 // The build under test: its controller library's file name, its bitness (BRENIK_PROGRAM_BITS),
 // whether it looks for export names decorated with the argument bytes (32-bit Windows) and the
 // folder of the controller libraries made for its tests (BRENIK_TEST_LIBRARY_DIR); by default

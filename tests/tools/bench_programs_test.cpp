@@ -40,20 +40,22 @@ struct ToolRun {
   std::string err;
 };
 
-// Runs a tool through the shell with its output kept in files; std::system waits for it.
-ToolRun runTool(const std::string& name, const std::string& arguments) {
-  const std::string out = scratchFile(".out");
+// Runs a tool through the shell with its output kept in files, or standard output sent to
+// `outputTo`; std::system waits for it.
+ToolRun runTool(const std::string& name, const std::string& arguments,
+                const std::string& outputTo = "") {
+  const std::string out = outputTo.empty() ? scratchFile(".out") : outputTo;
   const std::string err = scratchFile(".err");
   const std::string command =
       "\"" + toolPath(name) + "\" " + arguments + " > \"" + out + "\" 2> \"" + err + "\"";
   // cmd.exe drops the first and last quote of a line that starts with one: give it a pair to drop.
   const bool throughCmd = std::string(BRENIK_EXECUTABLE_SUFFIX) == ".exe";
   const int status = std::system((throughCmd ? "\"" + command + "\"" : command).c_str());
-  ToolRun run{status, readFile(out), readFile(err)};
+  ToolRun run{status, outputTo.empty() ? readFile(out) : "", readFile(err)};
 #ifdef WEXITSTATUS
   run.exitCode = WEXITSTATUS(status);
 #endif
-  std::remove(out.c_str());
+  if (outputTo.empty()) std::remove(out.c_str());
   std::remove(err.c_str());
   return run;
 }
@@ -117,6 +119,49 @@ TEST_P(HelpText, ExplainsUsageOnStandardOutputAndSucceeds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BenchTools, HelpText, testing::Values("brenik-send", "brenik-strokes"));
+
+class VersionText : public testing::TestWithParam<const char*> {};
+
+TEST_P(VersionText, NamesTheToolAndItsVersionOnStandardOutput) {
+  const ToolRun run = runTool(GetParam(), "--version");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(lines(run.out), std::vector<std::string>{std::string(GetParam()) + " 1.0.0"});
+  EXPECT_TRUE(run.err.empty()) << run.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(BenchTools, VersionText, testing::Values("brenik-send", "brenik-strokes"));
+
+#if !defined(_WIN32)  // /dev/full: every write fails, as on a full disk
+TEST(BenchOutput, WhatCannotBeWrittenWholeFailsWithOneLineOnStandardError) {
+  Listener listener;
+  const struct {
+    const char* tool;
+    std::string arguments;
+    const char* outputTo;
+    const char* says;
+  } cases[] = {
+      {"brenik-strokes", "10 0", "/dev/full", "cannot write the output: No space left on device"},
+      // about 900 kB: most of it written before the failure is seen
+      {"brenik-strokes", "--pitch-range -20:20:0.01 --roll-range 0:10:1 --csv", "/dev/full",
+       "cannot write the output: No space left on device"},
+      {"brenik-strokes", "--sent --reversal 0 --pitch-range -1:1:1", "/dev/full",
+       "cannot write the output: No space left on device"},
+      {"brenik-strokes", "--help", "/dev/full", "cannot write the output: No space left on device"},
+      {"brenik-strokes", "--version", "/dev/full",
+       "cannot write the output: No space left on device"},
+      {"brenik-send", "--help", "/dev/full", "cannot write the output: No space left on device"},
+      {"brenik-send", "--version", "/dev/full", "cannot write the output: No space left on device"},
+      {"brenik-send", "--hold 1,1 --duration 0.1 --log /dev/full " + listener.target(),
+       nullptr, "writing the log failed"},
+  };
+  for (const auto& c : cases) {
+    const ToolRun run = runTool(c.tool, c.arguments, c.outputTo == nullptr ? "" : c.outputTo);
+    EXPECT_EQ(run.exitCode, 1) << c.tool << " " << c.arguments;
+    EXPECT_EQ(lines(run.err), std::vector<std::string>{std::string(c.tool) + ": " + c.says})
+        << c.tool << " " << c.arguments;
+  }
+}
+#endif
 
 TEST(BenchRefusals, BadArgumentsGiveOneLineOnStandardErrorAndExitTwo) {
   const struct {

@@ -12,6 +12,7 @@
 #include "tools/motion_source.h"
 #include "tools/send_options.h"
 #include "tools/stroke_table.h"
+#include "support/comma_decimal_locale.h"
 
 namespace {
 
@@ -47,6 +48,15 @@ TEST(ParseNumber, TakesPlainDecimalsOnly) {
   for (const char* bad : {"", " 1", "1 ", "1,5", "0x10", "inf", "nan", "1e999", "3deg", "-"}) {
     EXPECT_FALSE(bench::parseNumber(bad)) << bad;
   }
+}
+
+TEST(ParseNumber, ReadsAPointInACommaDecimalLocale) {
+  const testsupport::CommaDecimalLocale locale;
+  ASSERT_TRUE(locale.set()) << "no locale " << testsupport::kCommaDecimalLocale
+                            << " (scripts/setup.sh makes it)";
+  EXPECT_EQ(bench::parseNumber("2.5"), 2.5);
+  EXPECT_EQ(bench::parseNumbers("-10.5,0.9", 2), (std::vector<double>{-10.5, 0.9}));
+  EXPECT_FALSE(bench::parseNumber("2,5"));
 }
 
 TEST(ParseHostPort, SplitsAtTheLastColonAndChecksThePort) {
