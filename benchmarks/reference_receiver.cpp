@@ -11,6 +11,7 @@
 #include "app/controller_commands.h"
 #include "app/settings.h"
 #include "app/side_profile.h"
+#include "controller/controller.h"
 #include "controller/controller_library.h"
 #include "motion/planner.h"
 #include "net/angle_message.h"
@@ -65,7 +66,8 @@ int main(int argc, char** argv) {
   platform::installStopHandler();
 
   motion::PlannerState planner = motion::initialPlannerState(settings.limits);
-  app::ControllerCommands commands(axcl);
+  controller::Controller controller(axcl, platform::stopRequested);  // never opened: the stand-in
+  app::ControllerCommands commands(controller);
   char buffer[net::kReceiveSize + 1];
   while (!platform::stopRequested()) {
     std::size_t received = 0;

@@ -72,7 +72,7 @@ class DatagramReceiver {
 // once a second. Ends with a silence once `deadline` passes without a text, with a stop once
 // `stop` says so.
 // A fresh socket for each text, and of the datagrams queued on it the newest, so that the
-// receiver acts on the newest attitude it has been sent and never works through a backlog when
+// receiver acts on the newest attitude that reached it and never works through a backlog when
 // the controller is slow: datagrams that arrive between texts are dropped on purpose.
 Received receiveText(std::uint16_t port, const StopCheck& stop, const Report& report,
                      std::optional<double> deadline = std::nullopt);

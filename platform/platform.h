@@ -77,9 +77,7 @@ class SingleInstanceLock {
 void ensureStandardStreams();
 
 // An IPv4 datagram socket bound to `port` on every local address. When it cannot be had,
-// `error` says why and `taken`, when given, whether another socket holds the port. On Windows it
-// is non-blocking, so that receiveDatagrams can take what is queued without waiting; its
-// overlapped receives wait all the same.
+// `error` says why and `taken`, when given, whether another socket holds the port.
 SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* taken = nullptr);
 void closeSocket(SocketHandle socket);
 
@@ -100,7 +98,8 @@ struct DatagramSlots {
 
 // Waits at most `timeoutMs` (0: not at all) for a datagram, then takes without waiting those
 // already queued behind it, oldest first, until none is left or the slots are full; `taken` says
-// how many (0 unless a datagram came). Each is cut to a slot, as receiveDatagram cuts it.
+// how many (0 unless a datagram came). Each is cut to a slot, as receiveDatagram cuts it. Under
+// Wine an empty datagram right behind the first hides those behind it (platform_win32.cpp).
 ReceiveStatus receiveDatagrams(SocketHandle socket, const DatagramSlots& slots, int timeoutMs,
                                std::size_t& taken, std::string& error);
 

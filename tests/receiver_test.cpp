@@ -162,7 +162,8 @@ TEST_F(Receiver, StopEndsTheWaitWithoutAText) {
 // The wait for the coming silence rule: a silence about when the deadline passes, not at the end
 // of a whole 100 ms wait or of a second's retry; a text that comes first wins.
 TEST_F(Receiver, DeadlineEndsTheWaitWithASilenceUnlessATextComesFirst) {
-  const net::StopCheck never = [] { return false; };
+  const auto giveUp = std::chrono::steady_clock::now() + 5s;  // a wait the deadline misses
+  const net::StopCheck backstop = [giveUp] { return std::chrono::steady_clock::now() > giveUp; };
   const net::Report ignore = [](const std::string&) {};
   constexpr double kShortSeconds = 0.01;
   constexpr double kLateSeconds = 0.08;       // before the end of a 100 ms wait
@@ -171,14 +172,14 @@ TEST_F(Receiver, DeadlineEndsTheWaitWithASilenceUnlessATextComesFirst) {
     net::DatagramReceiver receiver(port_);
     ASSERT_TRUE(receiver.bound()) << receiver.failure();
     const double start = platform::monotonicSeconds();
-    const net::Received got = receiver.receiveNonEmpty(never, ignore, start + kShortSeconds);
+    const net::Received got = receiver.receiveNonEmpty(backstop, ignore, start + kShortSeconds);
     const double took = platform::monotonicSeconds() - start;
     EXPECT_EQ(got.outcome, net::Received::Outcome::Silence);
     EXPECT_GE(took, kShortSeconds);
     EXPECT_LT(took, kLateSeconds);
     // Queued by the deadline: taken, though the deadline has passed.
     send("9,9");
-    EXPECT_EQ(*receiver.receiveNonEmpty(never, ignore, start), "9,9");
+    EXPECT_EQ(*receiver.receiveNonEmpty(backstop, ignore, start), "9,9");
   }
   {
     std::thread soon([this] {
@@ -187,7 +188,7 @@ TEST_F(Receiver, DeadlineEndsTheWaitWithASilenceUnlessATextComesFirst) {
     });
     // Past one 100 ms wait, and a socket bound anew each time a text is taken.
     const net::Received got =
-        net::receiveText(port_, never, ignore, platform::monotonicSeconds() + 5.0);
+        net::receiveText(port_, backstop, ignore, platform::monotonicSeconds() + 5.0);
     soon.join();
     EXPECT_EQ(got.outcome, net::Received::Outcome::Text);
     EXPECT_EQ(got.text, "7,7");
@@ -196,7 +197,7 @@ TEST_F(Receiver, DeadlineEndsTheWaitWithASilenceUnlessATextComesFirst) {
   const platform::SocketHandle holder = platform::openBoundUdpSocket(port_, error);
   ASSERT_NE(holder, platform::kInvalidSocket) << error;
   const double start = platform::monotonicSeconds();
-  const net::Received got = net::receiveText(port_, never, ignore, start + kShortSeconds);
+  const net::Received got = net::receiveText(port_, backstop, ignore, start + kShortSeconds);
   const double took = platform::monotonicSeconds() - start;
   platform::closeSocket(holder);
   EXPECT_EQ(got.outcome, net::Received::Outcome::Silence);
