@@ -10,8 +10,13 @@ constexpr float kLevel = 0.0f;  // degrees of pitch and of roll
 
 }  // namespace
 
+// With a soft start the speed in force before any move is the gentle one too: a first datagram
+// that changes nothing is then not sent at full speed.
 Ride::Ride(Side side, const MotionLimits& full, const RidePolicy& policy)
-    : side_(side), full_(full), policy_(policy), planner_(initialPlannerState(full)) {}
+    : side_(side),
+      full_(full),
+      policy_(policy),
+      planner_(initialPlannerState(rampedLimits(full, policy, 0.0))) {}
 
 void Ride::angles(float pitch, float roll, double now, ActuatorCommands& commands) {
   if (phase_ != Phase::Riding) {

@@ -179,6 +179,17 @@ TEST(RidePolicy, RampRisesFromTheGentleLimitsToTheFullOnes) {
   EXPECT_EQ(slowest.maxAcceleration, 0);
 }
 
+// With a soft start, a first datagram that moves nothing is not sent at full speed either.
+TEST(Ride, StartsAtTheGentleSpeedWhenRamping) {
+  for (const std::int32_t ramp : {0, 2}) {
+    motion::Ride ride(Side::Right, {20000, 33}, motion::RidePolicy{10, ramp, 0, 0});
+    Recorder recorder;
+    ride.angles(0, 0, 5.0, recorder);
+    EXPECT_EQ(recorder.commands,
+              (std::vector<Command>{ramp > 0 ? Command{2000, 3, -15000} : Command{20000, 33, -15000}}));
+  }
+}
+
 // A ride in time: gentle 10 %, a 2 s ramp, level after 1 s of silence and before closing.
 TEST(Ride, RampsLevelsForSilenceRampsAgainAndLevelsBeforeClosing) {
   motion::Ride ride(Side::Left, {20000, 33}, motion::RidePolicy{10, 2, 1, 3});

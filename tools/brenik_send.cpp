@@ -158,6 +158,7 @@ int run(bench::SendOptions& options) {
       status = kExitStopped;
       break;
     }
+    if (bench::pausedAt(options, offset)) continue;
     const bench::Angles angles = bench::anglesAt(options.motion, offset);
     if (!sendTick(socket, targets, bench::formatAngleMessage(angles.pitch, angles.roll), log)) {
       status = kExitFailed;

@@ -37,7 +37,12 @@ trap 'rm -rf "$work"' EXIT
 # Time zero is the first datagram sent.
 start=$(awk -F, 'NR == 2 { print $1; exit }' "$sent")
 [ -n "$start" ] || { echo "plot-run.sh: $sent holds no datagrams" >&2; exit 1; }
-awk -F, -v t0="$start" 'NR > 1 { printf "%.6f %s %s\n", $1 - t0, $2, $3 }' "$sent" > "$work/sent.dat"
+# A blank line where nothing was sent for over half a second: the plot shows the silence as a gap.
+awk -F, -v t0="$start" 'NR > 1 {
+    if (NR > 2 && $1 - last > 0.5) print ""
+    printf "%.6f %s %s\n", $1 - t0, $2, $3
+    last = $1
+  }' "$sent" > "$work/sent.dat"
 # Angles on a scale symmetric about level that shows the working range of +-20 degrees.
 angle_scale=$(awk '{ for (i = 2; i <= 3; i++) { a = $i < 0 ? -$i : $i; if (a > m) m = a } }
                    END { print (m * 1.1 > 25 ? int(m * 1.1) + 1 : 25) }' "$work/sent.dat")

@@ -41,7 +41,7 @@ class SendParser {
   static bool takesValue(const std::string& name) {
     for (const char* known : {"--to", "--rate", "--duration", "--log", "--hold", "--step",
                               "--step-at", "--sine-pitch", "--sine-roll", "--sweep",
-                              "--sweep-period", "--replay"}) {
+                              "--sweep-period", "--replay", "--pause-after", "--pause-for"}) {
       if (name == known) return true;
     }
     return false;
@@ -120,6 +120,16 @@ class SendParser {
       stepAtGiven_ = true;
       return true;
     }
+    if (name == "--pause-after") {
+      const std::optional<double> seconds = parseNumber(value);
+      if (!seconds || *seconds < 0.0 || *seconds > kMaxDuration) {
+        return bad(name, value, "expected seconds, 0 or more");
+      }
+      options_.pauseAfter = *seconds;
+      pauseAfterGiven_ = true;
+      return true;
+    }
+    if (name == "--pause-for") return positive(name, value, kMaxDuration, options_.pauseFor);
     if (name == "--sine-pitch") return wave(name, value, options_.motion.pitchWave);
     if (name == "--sine-roll") return wave(name, value, options_.motion.rollWave);
     if (name == "--sweep") {
@@ -155,6 +165,9 @@ class SendParser {
     if (stepAtGiven_ && options_.motion.kind != Motion::Kind::Step) {
       return refuse("--step-at belongs to --step");
     }
+    if (pauseAfterGiven_ != (options_.pauseFor > 0.0)) {
+      return refuse("--pause-after and --pause-for go together");
+    }
     if (sweepPeriodGiven_ && options_.motion.kind != Motion::Kind::Sweep) {
       return refuse("--sweep-period belongs to --sweep");
     }
@@ -172,6 +185,7 @@ class SendParser {
   std::string motionOption_;
   bool stepAtGiven_ = false;
   bool sweepPeriodGiven_ = false;
+  bool pauseAfterGiven_ = false;
   std::string error_;
 };
 
@@ -179,6 +193,11 @@ class SendParser {
 
 SendCommand parseSendArguments(int argc, const char* const* argv) {
   return SendParser().run(argc, argv);
+}
+
+bool pausedAt(const SendOptions& options, double offset) {
+  return options.pauseFor > 0.0 && offset >= options.pauseAfter &&
+         offset < options.pauseAfter + options.pauseFor;
 }
 
 long long datagramCount(double rate, double duration) {
@@ -224,6 +243,9 @@ Options:
   --rate HZ                  datagrams per second to each target (default 100)
   --duration SECONDS         how long to send, at most seven days (default 10; a
                              replay's own length)
+  --pause-after SECONDS      with --pause-for: send nothing from this time on ...
+  --pause-for SECONDS        ... for this long, as a paused game does (the motion's
+                             clock runs on); shows a receiver levelling when silent
   --log FILE                 write "time,pitch,roll" per tick: time on the same monotonic
                              clock as the stand-in controller's trace, angles as sent
   -q, --quiet                no progress line, even on a terminal

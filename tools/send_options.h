@@ -25,6 +25,10 @@ struct SendOptions {
   std::string replayPath;  // the file behind a replay motion
   std::string logPath;     // empty: no log
   bool quiet = false;
+  // A silence in the run, as when a game is paused: nothing is sent from `pauseAfter` seconds
+  // for `pauseFor` seconds (0: no pause); the motion's clock runs on meanwhile.
+  double pauseAfter = 0.0;
+  double pauseFor = 0.0;
 };
 
 struct SendCommand {
@@ -35,6 +39,9 @@ struct SendCommand {
 };
 
 SendCommand parseSendArguments(int argc, const char* const* argv);
+
+// Whether the tick `offset` seconds into the run falls in its pause.
+bool pausedAt(const SendOptions& options, double offset);
 
 // How many datagrams a run sends to each target: one per tick at 0, 1/rate, ... before the end;
 // never more than the longest run at the highest rate allows.

@@ -119,7 +119,11 @@ INSTANTIATE_TEST_SUITE_P(
         SendRefusal{{"--hold", "1,1", "--sweep-period", "5"}, "--sweep-period"},
         SendRefusal{{"--hold", "1,1", "--quiet=yes"}, "takes no value"},
         SendRefusal{{"--hold", "1,1", "--fast"}, "unknown option --fast"},
-        SendRefusal{{"--hold", "1,1", "extra"}, "unexpected argument"}),
+        SendRefusal{{"--hold", "1,1", "extra"}, "unexpected argument"},
+        SendRefusal{{"--hold", "1,1", "--pause-after", "2"}, "go together"},
+        SendRefusal{{"--hold", "1,1", "--pause-for", "2"}, "go together"},
+        SendRefusal{{"--hold", "1,1", "--pause-after", "-1", "--pause-for", "2"}, "--pause-after"},
+        SendRefusal{{"--hold", "1,1", "--pause-after", "1", "--pause-for", "0"}, "--pause-for"}),
     refusalName);
 
 TEST(SendArguments, DefaultsToBothLocalReceiversAtOneHundredHertzForTenSeconds) {
@@ -155,6 +159,20 @@ TEST(SendArguments, ReadsEveryOptionInBothSpellings) {
   EXPECT_EQ(options.motion.pitchWave.frequency, 0.5);
   EXPECT_EQ(options.motion.pitchWave.phase, 0.0);
   EXPECT_EQ(options.motion.rollWave.phase, 90.0);
+}
+
+TEST(SendArguments, APauseSendsNothingFromItsStartForItsLength) {
+  const bench::SendCommand command =
+      send({"--hold", "1,1", "--pause-after", "2", "--pause-for=1.5"});
+  ASSERT_EQ(command.action, bench::SendCommand::Action::Send) << command.error;
+  const struct {
+    double offset;
+    bool paused;
+  } ticks[] = {{0.0, false}, {1.99, false}, {2.0, true}, {3.49, true}, {3.5, false}};
+  for (const auto& tick : ticks) {
+    EXPECT_EQ(bench::pausedAt(command.options, tick.offset), tick.paused) << tick.offset;
+  }
+  EXPECT_FALSE(bench::pausedAt(send({"--hold", "1,1"}).options, 0.0));
 }
 
 TEST(SendArguments, AReplayLastsAsLongAsItsFileUnlessTold) {
