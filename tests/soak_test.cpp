@@ -173,6 +173,7 @@ int main(int argc, char** argv) {
   }
 
   ScratchDir dir;
+  dir.write("brenik.ini", "");  // the defaults, with no word about a missing file
   const std::string tracePath = dir.file("trace.txt");
   std::vector<std::pair<std::string, std::string>> environment{{"AXCLCOM_TRACE", tracePath}};
 #ifdef BRENIK_SOAK_ASAN
