@@ -4,10 +4,8 @@
 #include "app/receiver_program.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 
 #include "app/command_line.h"
@@ -20,6 +18,7 @@
 #include "net/angle_message.h"
 #include "net/datagram_receiver.h"
 #include "platform/platform.h"
+#include "platform/standard_output.h"
 
 namespace app {
 namespace {
@@ -34,11 +33,10 @@ void say(const SideProfile& profile, const std::string& line) {
 
 // Writes what was asked on standard output and makes sure it got there.
 int answer(const SideProfile& profile, const std::string& text) {
-  errno = 0;
-  const bool written = std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0 &&
-                       std::ferror(stdout) == 0;
-  if (written) return kExitStopped;
-  const std::string reason = errno != 0 ? std::strerror(errno) : "write failed";
+  platform::beginStandardOutput();
+  std::fputs(text.c_str(), stdout);
+  std::string reason;
+  if (platform::standardOutputArrived(reason)) return kExitStopped;
   say(profile, "cannot write to standard output: " + reason);
   return kExitOutputFailed;
 }
@@ -55,7 +53,8 @@ std::optional<int> answerArguments(const SideProfile& profile, int argc, const c
     case CommandLine::Action::Version:
       return answer(profile, versionText(profile));
     case CommandLine::Action::Refuse:
-      std::fprintf(stderr, "%s: unknown argument '%s'; it takes only --status, --help or --version\n\n%s",
+      std::fprintf(stderr,
+                   "%s: unknown argument '%s'; it takes only --status, --help or --version\n\n%s",
                    profile.programName, commandLine.refused.c_str(), usageText(profile).c_str());
       return kExitBadArguments;
     case CommandLine::Action::Run:

@@ -21,14 +21,11 @@ using StopCheck = std::function<bool()>;
 using Report = std::function<void(const std::string&)>;
 
 // How a wait for a text ended: with a text, with a silence (the deadline passed first) or with a
-// stop. Read like an optional text: true, and `*received` the text, when one came.
+// stop.
 struct Received {
   enum class Outcome { Text, Silence, Stopped };
   Outcome outcome = Outcome::Stopped;
   std::string text;  // empty unless the outcome is Text
-
-  explicit operator bool() const { return outcome == Outcome::Text; }
-  const std::string& operator*() const { return text; }
 };
 
 // Starts the socket library and binds a UDP socket to `port` on every local address for as

@@ -49,8 +49,8 @@ class Receiver : public ::testing::Test {
   std::optional<std::string> receive(net::DatagramReceiver& receiver) {
     const net::Received received = receiver.receiveNonEmpty(
         [] { return false; }, [](const std::string&) {}, platform::monotonicSeconds() + 5.0);
-    if (!received) return std::nullopt;
-    return *received;
+    if (received.outcome != net::Received::Outcome::Text) return std::nullopt;
+    return received.text;
   }
 
   std::uint16_t port_ = 0;
@@ -125,7 +125,7 @@ TEST_F(Receiver, ReceiveTextBindsForOneTextOnly) {
     std::this_thread::sleep_for(20ms);
   }
   waiting.join();
-  EXPECT_EQ(*got, "5,6");
+  EXPECT_EQ(got.text, "5,6");
   // The port is free again once the text has been returned.
   std::string error;
   const platform::SocketHandle again = platform::openBoundUdpSocket(port_, error);
@@ -145,7 +145,7 @@ TEST_F(Receiver, ADatagramAfterWaitsThatTimedOutIsStillTaken) {
   const net::StopCheck stop = [deadline] { return std::chrono::steady_clock::now() > deadline; };
   std::vector<std::string> reports;
   const net::Report collect = [&](const std::string& line) { reports.push_back(line); };
-  EXPECT_EQ(*receiver.receiveNonEmpty(stop, collect), "7,8");
+  EXPECT_EQ(receiver.receiveNonEmpty(stop, collect).text, "7,8");
   EXPECT_TRUE(reports.empty()) << reports.front();  // a wait given up is no fault
   late.join();
 }
@@ -179,7 +179,7 @@ TEST_F(Receiver, DeadlineEndsTheWaitWithASilenceUnlessATextComesFirst) {
     EXPECT_LT(took, kLateSeconds);
     // Queued by the deadline: taken, though the deadline has passed.
     send("9,9");
-    EXPECT_EQ(*receiver.receiveNonEmpty(backstop, ignore, start), "9,9");
+    EXPECT_EQ(receiver.receiveNonEmpty(backstop, ignore, start).text, "9,9");
   }
   {
     std::thread soon([this] {

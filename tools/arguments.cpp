@@ -3,8 +3,10 @@
 #include "tools/arguments.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "net/c_number.h"
+#include "platform/standard_output.h"
 
 namespace bench {
 
@@ -97,6 +99,13 @@ bool ArgumentReader::takeFlag(std::string& error) {
     return false;
   }
   return true;
+}
+
+int finishStandardOutput(const char* tool, int status) {
+  std::string reason;
+  if (platform::standardOutputArrived(reason)) return status;
+  std::fprintf(stderr, "%s: cannot write the output: %s\n", tool, reason.c_str());
+  return kExitOutputFailed;
 }
 
 }  // namespace bench

@@ -45,4 +45,12 @@ class ArgumentReader {
   std::size_t firstPlainOnly_;  // arguments after "--" are plain whatever they look like
 };
 
+// Exit status when standard output could not take what was written.
+constexpr int kExitOutputFailed = 1;
+
+// Flushes standard output (platform::beginStandardOutput before writing). Returns `status`
+// when everything written arrived; otherwise says so in one line on standard error,
+// "<tool>: cannot write the output: <reason>", and returns kExitOutputFailed.
+int finishStandardOutput(const char* tool, int status);
+
 }  // namespace bench

@@ -7,7 +7,7 @@
 #include "platform/console_window.h"
 #include "platform/platform.h"
 #include "tools/send_options.h"
-#include "tools/standard_output.h"
+#include "platform/standard_output.h"
 
 namespace {
 
@@ -187,7 +187,7 @@ int run(bench::SendOptions& options) {
 
 int sendAsAsked(int argc, char** argv) {
   bench::SendCommand command = bench::parseSendArguments(argc, argv);
-  bench::beginStandardOutput();
+  platform::beginStandardOutput();
   switch (command.action) {
     case bench::SendCommand::Action::Help:
       std::fputs(bench::kSendUsage, stdout);

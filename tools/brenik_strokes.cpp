@@ -2,7 +2,8 @@
 #include <cstdio>
 
 #include "platform/console_window.h"
-#include "tools/standard_output.h"
+#include "platform/standard_output.h"
+#include "tools/arguments.h"
 #include "tools/stroke_table.h"
 
 namespace {
@@ -16,7 +17,7 @@ int strokesAsAsked(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s (try --help)\n", kTool, command.error.c_str());
     return kExitUsage;
   }
-  bench::beginStandardOutput();
+  platform::beginStandardOutput();
   if (command.action == bench::StrokeCommand::Action::Help) {
     std::fputs(bench::kStrokesUsage, stdout);
   } else if (command.action == bench::StrokeCommand::Action::Version) {
