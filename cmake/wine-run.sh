@@ -1,13 +1,17 @@
 #!/bin/sh
-# Runs a Windows program under Wine: wine-run.sh program.exe [arguments...]
+# Runs a Windows program under Wine: wine-run.sh [--retry-unstarted] program.exe [arguments...]
 # or only prepares the prefix and the server: wine-run.sh --prepare
 # The Wine prefix is $WINEPREFIX when set, else wine-prefix/ beside the program's bin/ folder
 # (inside the build folder). A persistent wine server is started first so that the many short
 # program starts of a test run do not each pay for starting one.
-# Every exit other than the program's own says why in one line on standard error, and what the
-# launcher decided (prefix made, server started or stopped, wineboot) goes to a short log beside
-# the prefix, $WINEPREFIX.log. BRENIK_WINE_DIR names the folder of Wine's loaders and server
-# (default /usr/lib/wine, then PATH).
+# The program runs as a child of this script, which passes it the signals it gets and ends with
+# its status. Every exit other than the program's own says why in one line on standard error, and
+# what the launcher decided (prefix made, server started or stopped, wineboot, each run with its
+# status and duration, what Wine itself said on its standard error in a run that failed) goes to
+# a short log beside the prefix, $WINEPREFIX.log. --retry-unstarted is for programs that create
+# the file named by BRENIK_START_MARKER when their main begins: a run that failed without it never
+# reached the program, and is started once more. BRENIK_WINE_DIR names the folder of Wine's
+# loaders and server (default /usr/lib/wine, then PATH).
 set -eu
 
 # What the launcher is doing, named by an exit that nothing else explained (set -e ends the
@@ -34,9 +38,14 @@ said_why() {
 }
 trap said_why EXIT
 
+retry_unstarted=false
+if [ "${1:-}" = "--retry-unstarted" ]; then
+  retry_unstarted=true
+  shift
+fi
 if [ $# -eq 0 ]; then
   explained=true
-  echo "usage: $0 program.exe [arguments...]" >&2
+  echo "usage: $0 [--retry-unstarted] program.exe [arguments...]" >&2
   exit 2
 fi
 
@@ -204,8 +213,139 @@ if $prepare_only; then
   note "prepared"
   exit 0
 fi
+
+# Wine writes its own messages on the program's standard error. When that is a file or a pipe
+# they are split off: Wine's errors (WINEDEBUG err, and the loader's "wine: ..." lines) go to a
+# file of the run, kept in the log when the run fails; everything else passes on as it came.
+# A terminal gets the program alone, as before; a closed standard error stays closed.
+wine_line='^(([0-9a-f]{4,8}:)?(err|fixme|warn|trace):|wine(server|-preloader)?: |wine client error)'
+split_wine_messages=false
+if [ -e /proc/self/fd/2 ] && ! [ -t 2 ]; then split_wine_messages=true; fi
+# A closed standard input stays closed; an open one is handed on (a program started in the
+# background would get /dev/null).
+stdin_open=false
+if [ -e /proc/self/fd/0 ]; then
+  stdin_open=true
+  exec 7<&0
+fi
+
+# The signals a console program's tests and users send; the program gets each as this script
+# does, except one that a terminal sent to the whole process group: the program has it already.
+child=""
+caught=false
+from_terminal() {
+  read -r stat 2>/dev/null </proc/$$/stat || return 1
+  set -- ${stat##*) }
+  [ "$3" = "$6" ]  # the process group, the terminal's foreground group
+}
+forward() {
+  caught=true
+  [ -n "$child" ] || return 0
+  case $1 in INT|QUIT) ! from_terminal || return 0 ;; esac
+  kill -s "$1" "$child" 2>/dev/null || true
+}
+for signal in INT TERM HUP QUIT USR1 USR2 ALRM; do
+  trap "forward $signal" "$signal"
+done
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+seconds() { printf '%d.%03d s' $(($1 / 1000)) $(($1 % 1000)); }
+
+# One run of the program. Sets run_status, run_ms and started (false: it never reached main).
+run_dir=""
+run_once() {
+  run_dir=$(mktemp -d "${TMPDIR:-/tmp}/brenik-wine-run.XXXXXX") ||
+    fail "cannot make a folder for the run in ${TMPDIR:-/tmp}"
+  : >"$run_dir/wine-said"
+  filter=""
+  if $split_wine_messages; then
+    mkfifo "$run_dir/stderr" || fail "cannot make a pipe in $run_dir"
+    sed -E -u -n -e "/$wine_line/w $run_dir/wine-said" -e "/$wine_line/!p" \
+      <"$run_dir/stderr" >&2 7<&- &
+    filter=$!
+  fi
+  started_at=$(now_ms)
+  # Started in the background so that this script can pass signals on; env gives the program
+  # back SIGINT and SIGQUIT, which a shell ignores in a background command.
+  (
+    if $retry_unstarted; then export BRENIK_START_MARKER="Z:$run_dir/started"; fi
+    if $split_wine_messages; then
+      export WINEDEBUG=-all,err+all
+      exec 2>"$run_dir/stderr"
+    fi
+    if $stdin_open; then exec 0<&7 7<&-; else exec 0<&-; fi
+    exec env --default-signal=INT,QUIT "$loader" "$@"
+  ) &
+  child=$!
+  run_status=""
+  while :; do
+    caught=false
+    status=0
+    wait "$child" || status=$?
+    # 127: the child was reaped while a signal broke the previous wait, whose status stands.
+    if [ "$status" -eq 127 ] && [ -n "$run_status" ]; then break; fi
+    run_status=$status
+    # A signal's trap ends the wait early; the program may still run.
+    $caught && [ "$status" -gt 128 ] || break
+  done
+  child=""
+  run_ms=$(($(now_ms) - started_at))
+  if [ -n "$filter" ]; then
+    # Wine's background programs could hold the pipe: wait for the end of the output a while.
+    tries=0
+    while [ "$tries" -lt 100 ]; do
+      read -r filter_stat 2>/dev/null </proc/"$filter"/stat || break
+      case ${filter_stat##*) } in Z*) break ;; esac
+      sleep 0.02
+      tries=$((tries + 1))
+    done
+    if [ "$tries" -ge 100 ]; then
+      kill "$filter" 2>/dev/null || true
+      note "the program's standard error was still open 2 s after it ended (held by a Wine background program?)"
+    fi
+    wait "$filter" || true
+  fi
+  started=true
+  if $retry_unstarted && [ ! -e "$run_dir/started" ]; then started=false; fi
+}
+
+# What Wine said in a failed run, a line of the log each (the first 40).
+note_wine_said() {
+  [ -s "$run_dir/wine-said" ] || return 0
+  head -n 40 "$run_dir/wine-said" | tr -d '\r' | while IFS= read -r line; do
+    note "  wine said: $line"
+  done
+}
+
 # The program and its first arguments (a unit test's filter names the test).
 arguments=$(shift; [ $# -eq 0 ] || printf ' %s' "$@" | cut -c1-160)
 note "running $(basename "$1")$arguments under $(basename "$loader")"
-step="starting $loader"
-exec "$loader" "$@"
+step="running $loader"
+run_once "$@"
+if [ "$run_status" -ne 0 ] && ! $started; then
+  note "ended: status $run_status after $(seconds "$run_ms"), before the program's main began: a failed start; retrying once"
+  note_wine_said
+  rm -rf "$run_dir"
+  note "running $(basename "$1")$arguments under $(basename "$loader") again"
+  run_once "$@"
+fi
+if [ "$run_status" -eq 0 ]; then
+  note "ended: status 0 after $(seconds "$run_ms")"
+else
+  ended="ended: status $run_status after $(seconds "$run_ms")"
+  $started || ended="$ended, before the program's main began"
+  note "$ended"
+  note_wine_said
+fi
+rm -rf "$run_dir"
+explained=true
+# A program ended by a signal ends this script by the same signal, as if Wine had been run in
+# its place.
+if [ "$run_status" -gt 128 ] && [ "$run_status" -lt 160 ]; then
+  signal=$((run_status - 128))
+  case $signal in 17|18|19|20|21|22|23|28) ;; *)
+    trap - "$signal"
+    kill -"$signal" $$ ;;
+  esac
+fi
+exit "$run_status"
