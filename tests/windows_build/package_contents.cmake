@@ -131,17 +131,15 @@ foreach(line IN ITEMS "cd /d \"%~dp0\"" "start \"Left actuator\" L_BrenikReceive
 endforeach()
 
 # The example file states the defaults, with the recommended levelling and ramp: read through
-# Windows' own reader it must give them.
-foreach(side_port IN ITEMS L:COM8 R:COM9)
-  string(REPLACE ":" ";" side_port "${side_port}")
-  list(GET side_port 0 side)
-  list(GET side_port 1 port)
-  execute_process(COMMAND ${RUN} ${PROBE} ${side} ./brenik.ini WORKING_DIRECTORY ${top}
-                  OUTPUT_VARIABLE reading RESULT_VARIABLE result)
-  string(STRIP "${reading}" reading)
-  if(NOT result EQUAL 0 OR NOT reading STREQUAL
-     "port=${port} speed=20000 accel=33 reversal=1 gentle=10 ramp=2 idle=2 stopLevel=3")
-    message(FATAL_ERROR "the example brenik.ini reads, for ${side}, as: ${reading}")
-  endif()
-endforeach()
+# Windows' own reader it must give them, for each side (one start of the probe reads for both).
+execute_process(COMMAND ${RUN} ${PROBE} L ./brenik.ini R ./brenik.ini WORKING_DIRECTORY ${top}
+                OUTPUT_VARIABLE readings RESULT_VARIABLE result)
+string(REPLACE "\r" "" readings "${readings}")
+string(STRIP "${readings}" readings)
+string(REPLACE "\n" ";" readings "${readings}")
+set(recommended "speed=20000 accel=33 reversal=1 gentle=10 ramp=2 idle=2 stopLevel=3")
+if(NOT result EQUAL 0 OR NOT readings STREQUAL "port=COM8 ${recommended};port=COM9 ${recommended}")
+  message(FATAL_ERROR "the example brenik.ini reads, for the left and the right side, as: "
+                      "${readings} (status ${result})")
+endif()
 file(REMOVE_RECURSE "${WORK_DIR}")

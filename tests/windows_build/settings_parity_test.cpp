@@ -244,16 +244,19 @@ std::vector<std::string> words(const std::string& text) {
   return out;
 }
 
-// Runs the Windows probe over every file in `dir`, one output line a file.
+// Runs the Windows probe over every file in `dir` for the left side, then for the right, in one
+// start of the probe: one output line a file, the left side's lines first.
 std::vector<std::string> windowsReadings(const std::string& probe, const std::string& launcher,
-                                         const std::string& side, const std::string& dir,
-                                         std::size_t count) {
+                                         const std::string& dir, std::size_t count) {
   std::string command = "cd " + shellQuoted(dir) + " &&";
   for (const std::string& word : words(launcher)) command += " " + shellQuoted(word);
-  command += " " + shellQuoted(probe) + " " + side;
-  // A relative name with a folder part, as the receivers use: Windows then reads it from the
-  // working folder rather than from its own folder.
-  for (std::size_t i = 0; i < count; ++i) command += " ./" + fileName(i);
+  command += " " + shellQuoted(probe);
+  for (const char* side : {"L", "R"}) {
+    command += std::string(" ") + side;
+    // A relative name with a folder part, as the receivers use: Windows then reads it from the
+    // working folder rather than from its own folder.
+    for (std::size_t i = 0; i < count; ++i) command += " ./" + fileName(i);
+  }
   std::vector<std::string> lines;
   std::FILE* out = ::popen(command.c_str(), "r");
   if (out == nullptr) return lines;
@@ -275,27 +278,49 @@ std::string environment(const char* name) {
   return value != nullptr ? value : "";
 }
 
-class SettingsParity : public testing::TestWithParam<const app::SideProfile*> {};
+// The corpus, written once, and Windows' readings of it for both sides.
+class SettingsParity : public testing::TestWithParam<const app::SideProfile*> {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new testsupport::ScratchDir;
+    files_ = corpus();
+    for (SettingsFile& finding : fuzzFindings()) files_.push_back(std::move(finding));
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      if (!dir_->write(fileName(i), files_[i].bytes)) return;
+    }
+    written_ = true;
+    const std::string probe = environment("BRENIK_SETTINGS_PROBE");
+    if (!probe.empty()) {
+      readings_ = windowsReadings(probe, environment("BRENIK_LAUNCHER"), dir_->path(), files_.size());
+    }
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    dir_ = nullptr;
+  }
+
+  static testsupport::ScratchDir* dir_;
+  static std::vector<SettingsFile> files_;
+  static std::vector<std::string> readings_;
+  static bool written_;
+};
+testsupport::ScratchDir* SettingsParity::dir_ = nullptr;
+std::vector<SettingsFile> SettingsParity::files_;
+std::vector<std::string> SettingsParity::readings_;
+bool SettingsParity::written_ = false;
 
 TEST_P(SettingsParity, NativeReaderReadsEveryFileAsWindowsDoes) {
-  const std::string probe = environment("BRENIK_SETTINGS_PROBE");
-  ASSERT_FALSE(probe.empty()) << "BRENIK_SETTINGS_PROBE names settings_probe.exe; the windows "
-                                 "build's ctest sets it";
+  ASSERT_FALSE(environment("BRENIK_SETTINGS_PROBE").empty())
+      << "BRENIK_SETTINGS_PROBE names settings_probe.exe; the windows build's ctest sets it";
   const app::SideProfile& profile = *GetParam();
-  const std::string side = profile.side == motion::Side::Left ? "L" : "R";
-
-  const testsupport::ScratchDir dir;
-  ASSERT_FALSE(dir.path().empty());
-  std::vector<SettingsFile> files = corpus();
-  for (SettingsFile& finding : fuzzFindings()) files.push_back(std::move(finding));
-  for (std::size_t i = 0; i < files.size(); ++i) ASSERT_TRUE(dir.write(fileName(i), files[i].bytes));
-
-  const std::vector<std::string> windows =
-      windowsReadings(probe, environment("BRENIK_LAUNCHER"), side, dir.path(), files.size());
-  ASSERT_EQ(windows.size(), files.size()) << "the probe printed one line per file";
+  ASSERT_TRUE(written_) << "the corpus could not be written to " << dir_->path();
+  const std::vector<SettingsFile>& files = files_;
+  ASSERT_EQ(readings_.size(), 2 * files.size()) << "the probe printed one line per file and side";
+  const auto first = readings_.begin() + (profile.side == motion::Side::Left ? 0 : files.size());
+  const std::vector<std::string> windows(first, first + files.size());
 
   for (std::size_t i = 0; i < files.size(); ++i) {
-    app::Settings native = app::readSettings(profile, dir.file(fileName(i)).c_str());
+    app::Settings native = app::readSettings(profile, dir_->file(fileName(i)).c_str());
     if (files[i].compare == Bytes::Characters) {
       const std::string utf8 = native.portName;
       native.portName = utf8ToLatin1(utf8);
