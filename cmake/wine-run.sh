@@ -233,6 +233,8 @@ fi
 # does, except one that a terminal sent to the whole process group: the program has it already.
 child=""
 caught=false
+pending=""     # a signal that came before the program was started, passed on once it is
+signalled=false  # a run that was sent a signal is never taken for a failed start
 from_terminal() {
   read -r stat 2>/dev/null </proc/$$/stat || return 1
   set -- ${stat##*) }
@@ -240,7 +242,8 @@ from_terminal() {
 }
 forward() {
   caught=true
-  [ -n "$child" ] || return 0
+  signalled=true
+  if [ -z "$child" ]; then pending=$1; return 0; fi
   case $1 in INT|QUIT) ! from_terminal || return 0 ;; esac
   kill -s "$1" "$child" 2>/dev/null || true
 }
@@ -277,6 +280,7 @@ run_once() {
     exec env --default-signal=INT,QUIT "$loader" "$@"
   ) &
   child=$!
+  if [ -n "$pending" ]; then kill -s "$pending" "$child" 2>/dev/null || true; pending=""; fi
   run_status=""
   while :; do
     caught=false
@@ -322,7 +326,7 @@ arguments=$(shift; [ $# -eq 0 ] || printf ' %s' "$@" | cut -c1-160)
 note "running $(basename "$1")$arguments under $(basename "$loader")"
 step="running $loader"
 run_once "$@"
-if [ "$run_status" -ne 0 ] && ! $started; then
+if [ "$run_status" -ne 0 ] && ! $started && ! $signalled; then
   note "ended: status $run_status after $(seconds "$run_ms"), before the program's main began: a failed start; retrying once"
   note_wine_said
   rm -rf "$run_dir"
