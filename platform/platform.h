@@ -81,6 +81,10 @@ void ensureStandardStreams();
 SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* taken = nullptr);
 void closeSocket(SocketHandle socket);
 
+// Asks the system to keep up to `wanted` bytes queued for a socket (it may keep fewer) and says
+// how many it keeps before it drops what comes; 0 when it cannot be told.
+std::size_t growReceiveBuffer(SocketHandle socket, std::size_t wanted);
+
 // Waits at most `timeoutMs` for one datagram and copies up to `capacity` bytes of it into
 // `buffer`, `received` saying how many (0 unless a datagram came); a longer datagram fills the
 // buffer and still counts as a datagram.
@@ -180,6 +184,12 @@ void sleepUntil(double deadline);
 // True when standard error goes to a terminal rather than a file or pipe.
 bool standardErrorIsTerminal();
 bool standardOutputIsTerminal();
+
+enum class StandardStream { Output, Error };
+// Writes all of `text` straight to the stream's descriptor, past the C library's buffer and its
+// lock, each "\n" as the system ends a line; false when the stream refuses it. A write can block
+// for as long as the reader takes no output.
+bool writeStandardStream(StandardStream stream, const std::string& text);
 
 // The working folder, as the system writes it (C:\Brenik, /home/rig).
 std::string currentFolder();

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -101,6 +102,15 @@ SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* ta
 
 void closeSocket(SocketHandle socket) {
   if (socket != kInvalidSocket) ::close(static_cast<int>(socket));
+}
+
+std::size_t growReceiveBuffer(SocketHandle socket, std::size_t wanted) {
+  const int fd = static_cast<int>(socket);
+  int bytes = static_cast<int>(std::min<std::size_t>(wanted, INT_MAX));
+  ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);  // capped by the system
+  socklen_t length = sizeof bytes;
+  if (::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, &length) != 0) return 0;
+  return bytes > 0 ? static_cast<std::size_t>(bytes) : 0;
 }
 
 ReceiveStatus receiveDatagram(SocketHandle socket, char* buffer, std::size_t capacity,
@@ -324,6 +334,17 @@ void sleepUntil(double deadline) {
 
 bool standardErrorIsTerminal() { return ::isatty(::fileno(stderr)) == 1; }
 bool standardOutputIsTerminal() { return ::isatty(::fileno(stdout)) == 1; }
+
+bool writeStandardStream(StandardStream stream, const std::string& text) {
+  const int fd = stream == StandardStream::Output ? STDOUT_FILENO : STDERR_FILENO;
+  for (std::size_t written = 0; written < text.size();) {
+    const ssize_t result = ::write(fd, text.data() + written, text.size() - written);
+    if (result < 0 && errno == EINTR) continue;
+    if (result <= 0) return false;
+    written += static_cast<std::size_t>(result);
+  }
+  return true;
+}
 
 std::string currentFolder() {
   std::string folder(PATH_MAX, '\0');

@@ -59,7 +59,8 @@ struct ReceiverRun {
   ReceiverRun(Side side, std::vector<std::pair<std::string, std::string>> environment = {},
       const std::string& settings = "", bool keepStdinOpen = false,
       void (*makeSettings)(const std::string& path) = nullptr,
-      std::vector<std::string> command = {}, bool closeStdinAndStderr = false) {
+      std::vector<std::string> command = {}, bool closeStdinAndStderr = false,
+      const std::string& standardOutputTo = "") {
     // A settings file, empty unless given, so that the receiver has no missing file to mention.
     if (makeSettings != nullptr) {
       makeSettings(dir.file("brenik.ini"));
@@ -69,7 +70,7 @@ struct ReceiverRun {
     environment.emplace_back("AXCLCOM_TRACE", trace);
     if (command.empty()) command = receiverCommand(side);
     process = std::make_unique<ReceiverProcess>(ReceiverProcess::Options{
-        command, dir.path(), environment, keepStdinOpen, closeStdinAndStderr});
+        command, dir.path(), environment, keepStdinOpen, closeStdinAndStderr, standardOutputTo});
   }
 
   std::vector<std::string> calls() const { return traceCalls(trace); }
@@ -281,11 +282,13 @@ TEST(RideSafety, BothSidesLevelTogetherRampAgainAndLevelBeforeClosing) {
 }
 
 // The live status line for a scripted stream, one line a report when the output is not a
-// console; started without a settings file, which it says once, naming the folder.
+// console, its numbers with a point though the library sets a comma-decimal locale; started
+// without a settings file, which it says once, naming the folder.
 TEST(StatusLine, ShowsTheStateRateSkippedTextsAnglesTargetAndSpeed) {
   std::vector<std::string> command = receiverCommand(Side::Left);
   command.push_back("--status");
-  ReceiverRun run(Side::Left, {}, "", false, [](const std::string&) {}, command);
+  ReceiverRun run(Side::Left, {{"AXCLCOM_LOCALE", commaDecimalLocale()}}, "", false,
+                  [](const std::string&) {}, command);
   ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
   DatagramSender sender(receiverPort(Side::Left));
   std::vector<std::string> texts;
@@ -313,6 +316,7 @@ TEST(StatusLine, ShowsTheStateRateSkippedTextsAnglesTargetAndSpeed) {
   std::vector<std::string> states;  // each state once, in the order shown
   for (const std::string& report : reports) {
     ASSERT_EQ(report.rfind("L_BrenikReceiver: ", 0), 0u) << report;
+    EXPECT_LE(report.size(), 79u) << report;  // an 80-column console never wraps it
     const std::string state = report.substr(18, report.find(',') - 18);
     if (states.empty() || states.back() != state) states.push_back(state);
   }
@@ -331,16 +335,15 @@ TEST(StatusLine, ShowsTheStateRateSkippedTextsAnglesTargetAndSpeed) {
   for (auto r = streaming; r != reports.end(); ++r) fastest = std::max(fastest, rate(*r));
   EXPECT_GT(fastest, 15.0);
   EXPECT_LT(fastest, 60.0);
-  // The last report: no texts since the one before, three skipped, the angles as sent, and the
-  // ride's own target and speed for them.
-  motion::Ride ride(Side::Left, {20000, 33}, motion::RidePolicy{});
-  TraceRecorder ignored;
-  ride.angles(-5.0f, 2.5f, 0.0, ignored);
-  char target[32];
-  std::snprintf(target, sizeof target, "%.2f", static_cast<double>(ride.planner().previous.left));
-  EXPECT_EQ(reports.back(), "L_BrenikReceiver: riding, 0 Hz, 3 skipped, angles 5.000,-2.500, target " +
-                                std::string(target) + " mm, speed " +
-                                std::to_string(ride.planner().speed));
+  // The last report: no texts since the one before, three skipped, this side's target for the
+  // angles as sent (the guide's table), and the angles; the speed no longer fits.
+  EXPECT_EQ(reports.back(), "L_BrenikReceiver: riding, 0 Hz, 3 skipped, 136.45 mm, angles 5.000,-2.500");
+  // Before any angles, the speed the ride starts with.
+  const auto waiting = std::find_if(reports.begin(), reports.end(), [](const std::string& r) {
+    return r.rfind("L_BrenikReceiver: waiting for angles", 0) == 0;
+  });
+  ASSERT_NE(waiting, reports.end());
+  EXPECT_EQ(*waiting, "L_BrenikReceiver: waiting for angles, 0 Hz, 150.00 mm, speed 20000");
 }
 
 TEST_P(ProgramTest, FractionsReadTheSameAfterTheLibrarySetsACommaDecimalLocale) {
