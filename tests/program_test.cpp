@@ -4,7 +4,9 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -344,6 +347,128 @@ TEST(StatusLine, ShowsTheStateRateSkippedTextsAnglesTargetAndSpeed) {
   });
   ASSERT_NE(waiting, reports.end());
   EXPECT_EQ(*waiting, "L_BrenikReceiver: waiting for angles, 0 Hz, 150.00 mm, speed 20000");
+}
+
+// Standard output that takes nothing: a pipe whose buffer is full, or a terminal whose output is
+// paused (Ctrl+S). Made by the test and held until it goes.
+class BlockedOutput {
+ public:
+  enum class Kind { FullPipe, PausedTerminal };
+
+  BlockedOutput(Kind kind, const ScratchDir& dir) {
+    if (kind == Kind::FullPipe) {
+      path_ = dir.file("output.fifo");
+      if (::mkfifo(path_.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
+      // A reader that never reads, then the buffer filled to the last byte.
+      readEnd_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+      writeEnd_ = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+      const std::string block(4096, 'x');
+      while (::write(writeEnd_, block.data(), block.size()) > 0) {
+      }
+      const char one = 'x';
+      while (::write(writeEnd_, &one, 1) > 0) {
+      }
+    } else {
+      readEnd_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+      if (readEnd_ < 0 || ::grantpt(readEnd_) != 0 || ::unlockpt(readEnd_) != 0) {
+        throw std::runtime_error("no pseudo-terminal");
+      }
+      path_ = ::ptsname(readEnd_);
+      writeEnd_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY);
+      if (writeEnd_ < 0 || ::tcflow(writeEnd_, TCOOFF) != 0) throw std::runtime_error("tcflow failed");
+    }
+  }
+  ~BlockedOutput() {
+    ::close(writeEnd_);
+    ::close(readEnd_);
+  }
+  BlockedOutput(const BlockedOutput&) = delete;
+  BlockedOutput& operator=(const BlockedOutput&) = delete;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  int readEnd_ = -1;
+  int writeEnd_ = -1;
+};
+
+class BlockedOutputTest : public ::testing::TestWithParam<BlockedOutput::Kind> {};
+
+// The seat never waits for a console: with --status going nowhere, the stream is commanded at its
+// rate, the silence levels the seat, and a stop closes the controller in time.
+TEST_P(BlockedOutputTest, NeverHoldsUpTheRide) {
+  ScratchDir outputDir;
+  const BlockedOutput output(GetParam(), outputDir);
+  std::vector<std::string> command = receiverCommand(Side::Left);
+  command.push_back("--status");
+  ReceiverRun run(Side::Left, {}, "[actuator]\nidleLevelSeconds=1\n", false, nullptr, command,
+                  false, output.path());
+  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
+  // A second of angles at 100 Hz, through at least one report period.
+  DatagramSender sender(receiverPort(Side::Left));
+  for (int i = 0; i < 100; ++i) {
+    sender.sendNow(i % 2 == 0 ? "5,0" : "0,5");
+    std::this_thread::sleep_for(10ms);
+  }
+  ASSERT_TRUE(waitForCalls(run.trace, "move_abs", 80, 2s)) << countCalls(run.trace, "move_abs");
+  const std::size_t beforeSilence = countCalls(run.trace, "move_abs");
+  ASSERT_TRUE(waitForCalls(run.trace, "move_abs", beforeSilence + 1, 3s)) << "no levelling";
+  EXPECT_EQ(run.calls().back(), "move_abs 0 -15000");
+  run.expectCleanStop();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Output, BlockedOutputTest,
+    ::testing::Values(BlockedOutput::Kind::FullPipe, BlockedOutput::Kind::PausedTerminal),
+    [](const ::testing::TestParamInfo<BlockedOutput::Kind>& kind) {
+      return kind.param == BlockedOutput::Kind::FullPipe ? "FullPipe" : "PausedTerminal";
+    });
+
+// The source's last word is never lost while the controller is busy: with calls of 20 ms, as a
+// serial controller's, a 100 Hz stream and bursts sent during one call, each ending level (some
+// with an unreadable text behind the level one), always end with the level command.
+TEST(LastWord, EveryStreamAndBurstEndingLevelEndsLevel) {
+  ReceiverRun run(Side::Left, {{"AXCLCOM_DELAY_MS", "20"}});
+  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
+  DatagramSender sender(receiverPort(Side::Left));
+  const std::string kLevelMove = "move_abs 0 -15000";
+  // Waits until the receiver has commanded all it will; its last move.
+  const auto lastMoveOnceQuiet = [&] {
+    std::size_t calls = 0;
+    waitFor([&] {
+      const std::size_t now = run.calls().size();
+      const bool quiet = now == calls;
+      calls = now;
+      return quiet;
+    }, 10s, 150ms);
+    const std::vector<std::string> all = run.calls();
+    const auto last = std::find_if(all.rbegin(), all.rend(), [](const std::string& call) {
+      return call.rfind("move_abs", 0) == 0;
+    });
+    return last == all.rend() ? std::string("none") : *last;
+  };
+  std::vector<std::string> hundred;
+  for (int i = 0; i < 99; ++i) hundred.push_back(std::to_string(i % 15) + ",-3");
+  hundred.push_back("0,0");
+  const std::vector<std::vector<std::string>> bursts = {
+      {"3,3", "0,0"}, {"0,0", "abc"}, {"0,0", "5;0"}, {"0,0", "1e39,0"}, hundred};
+  for (int round = 0; round < 10; ++round) {
+    for (int i = 0; i < 30; ++i) {
+      sender.sendNow(std::to_string(i % 10) + ",2");
+      std::this_thread::sleep_for(10ms);
+    }
+    sender.sendNow("0,0");
+    EXPECT_EQ(lastMoveOnceQuiet(), kLevelMove) << "stream of round " << round;
+
+    // Tilted, and while the receiver is in the call that moves there, a whole burst.
+    const std::size_t velocities = countCalls(run.trace, "write_velocity");
+    sender.sendNow("8,-4");
+    ASSERT_TRUE(waitForCalls(run.trace, "write_velocity", velocities + 1));
+    for (const std::string& text : bursts[round % bursts.size()]) sender.sendNow(text);
+    EXPECT_EQ(lastMoveOnceQuiet(), kLevelMove) << "burst of round " << round;
+  }
+  run.expectCleanStop(SIGINT, 0, 20ms);
 }
 
 TEST_P(ProgramTest, FractionsReadTheSameAfterTheLibrarySetsACommaDecimalLocale) {
