@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <filesystem>
 #include <cstdio>
@@ -214,15 +215,27 @@ TEST_P(ProgramTest, SecondCopyStartedMidRunTouchesNothingAndTheFirstRidesOn) {
   first.expectCleanStop();
 }
 
-// The ride's safety rules, both receivers fed one stream: a gentle first move, both sides
-// levelled together once the angles stop, the ramp again when they resume, and on a stop the seat
-// levelled and waited for before closing (cut short by a second stop on the left).
-TEST(RideSafety, BothSidesLevelTogetherRampAgainAndLevelBeforeClosing) {
-  const motion::RidePolicy policy{10, 1, 1, 3};
-  const std::string settings =
-      "[actuator]\ngentleSpeedPercent=10\nrampSeconds=1\nidleLevelSeconds=1\nstopLevelSeconds=3\n";
-  ReceiverRun left(Side::Left, {}, settings);
-  ReceiverRun right(Side::Right, {}, settings);
+// The ride's safety rules, both receivers fed one datagram twice: a gentle first move, both
+// sides levelled together once the angles stop, the ramp again when they resume, and on a stop
+// the seat levelled and waited for before closing (cut short by a second stop on the left).
+// Every level move goes at exactly the gentle limits, and no move at a 0 speed or acceleration.
+struct RideSafetyCase {
+  const char* name;
+  std::string settings;  // the text of brenik.ini
+  std::string text;      // the datagram sent, twice
+  double idleLevelSeconds;
+  std::vector<std::string> left;  // what each side commands after homing
+  std::vector<std::string> right;
+};
+
+void PrintTo(const RideSafetyCase& c, std::ostream* out) { *out << c.name; }
+
+class RideSafety : public ::testing::TestWithParam<RideSafetyCase> {};
+
+TEST_P(RideSafety, BothSidesLevelTogetherRampAgainAndLevelBeforeClosing) {
+  const RideSafetyCase& ride = GetParam();
+  ReceiverRun left(Side::Left, {}, ride.settings);
+  ReceiverRun right(Side::Right, {}, ride.settings);
   ReceiverRun* const runs[] = {&left, &right};
   for (ReceiverRun* run : runs) ASSERT_TRUE(waitForCalls(run->trace, "move_org", 1));
   DatagramSender toLeft(receiverPort(Side::Left));
@@ -230,11 +243,11 @@ TEST(RideSafety, BothSidesLevelTogetherRampAgainAndLevelBeforeClosing) {
   const auto sendBoth = [&](const std::string& text) {
     return toLeft.send(text) && toRight.send(text);
   };
-  ASSERT_TRUE(sendBoth("0,-10"));
-  for (ReceiverRun* run : runs) ASSERT_TRUE(waitForCalls(run->trace, "move_abs", 2, 5s));
+  ASSERT_TRUE(sendBoth(ride.text));
+  for (ReceiverRun* run : runs) ASSERT_TRUE(waitForCalls(run->trace, "move_abs", 2));
   std::this_thread::sleep_for(300ms);
   for (ReceiverRun* run : runs) EXPECT_EQ(countCalls(run->trace, "move_abs"), 2u) << "levels once";
-  ASSERT_TRUE(sendBoth("0,-10"));
+  ASSERT_TRUE(sendBoth(ride.text));
   for (ReceiverRun* run : runs) ASSERT_TRUE(waitForCalls(run->trace, "move_abs", 3));
 
   const auto stopped = std::chrono::steady_clock::now();
@@ -256,22 +269,19 @@ TEST(RideSafety, BothSidesLevelTogetherRampAgainAndLevelBeforeClosing) {
   std::vector<double> levelledAt;
   for (const Side side : {Side::Left, Side::Right}) {
     const ReceiverRun& run = side == Side::Left ? left : right;
-    const std::optional<net::AnglePair> angles = net::readAngles("0,-10", 1);
-    motion::Ride ride(side, {20000, 33}, policy);
-    TraceRecorder expected;
-    ride.angles(angles->pitch, angles->roll, 0.0, expected);
-    ride.levelForSilence(expected);
-    ride.angles(angles->pitch, angles->roll, 100.0, expected);
-    ride.levelForStop(expected);
-    EXPECT_EQ(callsAfterHoming(run.calls()), expected.calls);
+    EXPECT_EQ(callsAfterHoming(run.calls()), side == Side::Left ? ride.left : ride.right);
     EXPECT_EQ(run.calls().back(), "close_axcl");
 
     std::vector<double> moves;  // when each move_abs was made, then when the controller closed
     for (const TraceLine& line : readTrace(run.trace)) {
       if (line.operation == "move_abs" || line.operation == "close_axcl") moves.push_back(line.time);
+      if (line.operation == "write_velocity") {
+        EXPECT_TRUE(line.arguments.size() == 3 && line.arguments[1] != "0" && line.arguments[2] != "0")
+            << "a move at a 0 speed or acceleration on the " << (side == Side::Left ? "left" : "right");
+      }
     }
     ASSERT_EQ(moves.size(), 5u);
-    EXPECT_GE(moves[1] - moves[0], 0.9) << "levelled before a second of silence";
+    EXPECT_GE(moves[1] - moves[0], ride.idleLevelSeconds - 0.1) << "levelled before the silence";
     levelledAt.push_back(moves[1]);
     if (side == Side::Right) {
       EXPECT_GE(moves[4] - moves[3], 2.9) << "closed before the wait";
@@ -279,6 +289,33 @@ TEST(RideSafety, BothSidesLevelTogetherRampAgainAndLevelBeforeClosing) {
   }
   EXPECT_NEAR(levelledAt[0], levelledAt[1], launchedThroughEmulator() ? 0.5 : 0.2);
 }
+
+std::vector<std::string> pairs(const std::vector<std::array<std::int32_t, 3>>& moves) {
+  std::vector<std::string> calls;
+  for (const auto& [speed, acceleration, position] : moves) {
+    calls.push_back("write_velocity 0 " + std::to_string(speed) + " " + std::to_string(acceleration));
+    calls.push_back("move_abs 0 " + std::to_string(position));
+  }
+  return calls;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, RideSafety,
+    ::testing::Values(
+        // Roll 10: the right moves about 0.723 of the left's way.
+        RideSafetyCase{"GentleTenRampAndLevelAfterOneSecond",
+                       "[actuator]\ngentleSpeedPercent=10\nrampSeconds=1\nidleLevelSeconds=1\n"
+                       "stopLevelSeconds=3\n",
+                       "0,-10", 1.0,
+                       pairs({{2000, 3, -22132}, {2000, 3, -15000}, {2000, 3, -22132}, {2000, 3, -15000}}),
+                       pairs({{1446, 2, -9841}, {2000, 3, -15000}, {1446, 2, -9841}, {2000, 3, -15000}})},
+        // Pitch -10 and roll -5: the right moves about 0.277 of the left's way, so the gentle
+        // acceleration of 3 would be scaled down to 0.
+        RideSafetyCase{"ThePackagesSettings", readFile(BRENIK_SOURCE_DIR "/packaging/brenik.ini"),
+                       "10,5", 2.0,
+                       pairs({{2000, 3, -6469}, {2000, 3, -15000}, {2000, 3, -6469}, {2000, 3, -15000}}),
+                       pairs({{553, 1, -12638}, {2000, 3, -15000}, {553, 1, -12638}, {2000, 3, -15000}})}),
+    [](const ::testing::TestParamInfo<RideSafetyCase>& c) { return c.param.name; });
 
 // The live status line for a scripted stream, one line a report when the output is not a
 // console; started without a settings file, which it says once, naming the folder.
