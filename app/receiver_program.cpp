@@ -167,9 +167,11 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
     return kExitAnotherCopy;
   }
   if (!oneCopy.held()) {
+    // Two copies would both command the one actuator: without the lock, none runs.
     say(profile, "cannot make sure that no other copy drives the " +
                      std::string(profile.sideName) + " actuator (" + oneCopy.error() +
-                     "); going on, start only one");
+                     "); this one touches nothing and ends (put that right, then start it again)");
+    return kExitNoOneCopyLock;
   }
   // Before the settings and the port: a program without its controller library can do nothing.
   controller::Operations axcl;
