@@ -45,8 +45,8 @@ bool Ride::levelsBeforeClosing() const {
 
 void Ride::levelForStop(ActuatorCommands& commands) { level(commands); }
 
-// Exactly the gentle limits, whichever way and however far each side goes: scaled down by the
-// ratio they could reach 0, and with the targets already level the last full speed would stay.
+// Exactly the gentle limits, however far each side goes: scaled by this side's share of the move
+// they could come down to 0, and with the seat already level the last full speed would stay.
 void Ride::level(ActuatorCommands& commands) {
   planAndCommand(kLevel, kLevel, side_, gentleLimits(full_, policy_), planner_, commands,
                  Scaling::None);

@@ -21,8 +21,8 @@ struct RidePolicy {
 // a controller makes of a speed or an acceleration of 0.
 MotionLimits gentleLimits(const MotionLimits& full, const RidePolicy& policy);
 
-// Whether the ramp still runs `elapsed` seconds after it began: moves then are never commanded
-// with a 0 speed or acceleration that the full limits would not give.
+// Whether the ramp still runs `elapsed` seconds after it began: while it does, no move is
+// commanded with a 0 speed or acceleration unless that full limit is 0.
 bool ramping(const RidePolicy& policy, double elapsed);
 
 // The limits the planner scales from, `elapsed` seconds after a ramp began with its first angles:
