@@ -10,6 +10,7 @@
 
 #include "app/command_line.h"
 #include "app/controller_commands.h"
+#include "app/output_channel.h"
 #include "app/settings.h"
 #include "app/status_line.h"
 #include "controller/controller.h"
@@ -89,26 +90,31 @@ RunState stateOf(const motion::Ride& ride) {
   return RunState::Riding;
 }
 
-// Texts from the port until a stop, each one that holds two angles planned and commanded; the
-// seat levelled when the angles stop coming and before closing, as the settings ask.
+// Texts from the port until a stop, the newest that holds two angles of those queued planned and
+// commanded; the seat levelled when the angles stop coming and before closing, as the settings
+// ask.
 void ride(const SideProfile& profile, const Settings& settings, controller::Controller& controller,
-          const net::StopCheck& stop, const net::Report& report, StatusLine& status) {
+          net::DatagramReceiver& receiver, const net::StopCheck& stop, const net::Report& report,
+          StatusLine& status) {
   motion::Ride ride(profile.side, settings.limits, settings.ride);
   ControllerCommands commands(controller);
+  const net::Readable holdsAngles = [&settings](const std::string& text) {
+    return net::readAngles(text, settings.reversal).has_value();
+  };
   for (;;) {
     if (status.on()) status.report(stateOf(ride), &ride, platform::monotonicSeconds());
     // The wait ends early for a levelling that is due or a status report.
     const double levelAt = ride.levelDeadline();
     const double wakeAt = std::min(levelAt, status.nextReport());
-    const net::Received received =
-        net::receiveText(profile.udpPort, stop, report,
-                         std::isinf(wakeAt) ? std::nullopt : std::optional<double>(wakeAt));
+    const net::Received received = receiver.receiveText(
+        stop, report, holdsAngles, std::isinf(wakeAt) ? std::nullopt : std::optional<double>(wakeAt));
     switch (received.outcome) {
       case net::Received::Outcome::Text:
-        status.countText();
+        status.countDatagrams(received.datagrams);
         // A text that does not hold two angles moves nothing; the next datagram is awaited.
         if (const std::optional<net::AnglePair> angles =
-                net::readAngles(received.text, settings.reversal)) {
+                received.readable ? net::readAngles(received.text, settings.reversal)
+                                  : std::nullopt) {
           ride.angles(angles->pitch, angles->roll, platform::monotonicSeconds(), commands);
           if (status.on()) {
             // As the datagram gave them: the reversal undone exactly.
@@ -132,17 +138,18 @@ void ride(const SideProfile& profile, const Settings& settings, controller::Cont
 
 // Says once where the settings were looked for and what is used instead, when there are none:
 // a file renamed by mistake, or a program started in another folder, would go unnoticed.
-void sayWhenSettingsAreMissing(const SideProfile& profile, const Settings& settings) {
+void sayWhenSettingsAreMissing(RunOutput& output, const SideProfile& profile,
+                               const Settings& settings) {
   if (platform::InputFile(kSettingsFile).good()) return;
   const auto number = [](const NumberSetting& setting, std::int32_t value) {
     return ", " + std::string(setting.key) + "=" + std::to_string(value);
   };
-  say(profile, "no settings file brenik.ini in " + platform::currentFolder() + "; using " +
-                   profile.portKey + "=" + settings.portName +
-                   number(kSpeedSetting, settings.limits.maxSpeed) +
-                   number(kAccelSetting, settings.limits.maxAcceleration) +
-                   number(kReversalSetting, settings.reversal) +
-                   " and no levelling or ramps (put brenik.ini in that folder to change them)");
+  output.say("no settings file brenik.ini in " + platform::currentFolder() + "; using " +
+             profile.portKey + "=" + settings.portName +
+             number(kSpeedSetting, settings.limits.maxSpeed) +
+             number(kAccelSetting, settings.limits.maxAcceleration) +
+             number(kReversalSetting, settings.reversal) +
+             " and no levelling or ramps (put brenik.ini in that folder to change them)");
 }
 
 }  // namespace
@@ -157,60 +164,64 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
   platform::ensureStandardStreams();
   // In place before anything that can take time, so that every stop is a clean one.
   platform::installStopHandler();
-  // Held until the process ends: the port alone does not keep a second copy out, as the running
-  // one lets its port go between texts.
+  // From here on nothing waits for a console that takes no output: every line is handed over.
+  RunOutput output(profile.programName);
+  // Held until the process ends: a second copy ends at once with its reason, before it touches
+  // anything, rather than waiting for the port the first one holds.
   const platform::SingleInstanceLock oneCopy(std::string("BrenikReceiver-") + profile.sideName);
   if (oneCopy.heldElsewhere()) {
-    say(profile, std::string("another copy already drives the ") + profile.sideName +
-                     " actuator; this one touches nothing and ends (use that one, or close it "
-                     "first)");
+    output.say(std::string("another copy already drives the ") + profile.sideName +
+               " actuator; this one touches nothing and ends (use that one, or close it first)");
     return kExitAnotherCopy;
   }
   if (!oneCopy.held()) {
-    say(profile, "cannot make sure that no other copy drives the " +
-                     std::string(profile.sideName) + " actuator (" + oneCopy.error() +
-                     "); going on, start only one");
+    // Two copies would both command the one actuator: without the lock, none runs.
+    output.say("cannot make sure that no other copy drives the " + std::string(profile.sideName) +
+               " actuator (" + oneCopy.error() +
+               "); this one touches nothing and ends (put that right, then start it again)");
+    return kExitNoOneCopyLock;
   }
   // Before the settings and the port: a program without its controller library can do nothing.
   controller::Operations axcl;
   std::string problem;
   if (!controller::loadController(axcl, problem)) {
-    say(profile, problem);
+    output.say(problem);
     return kExitNoControllerLibrary;
   }
-  const platform::SocketLibraryGuard sockets;  // the library stays up between texts
   const Settings settings = readSettings(profile);
-  sayWhenSettingsAreMissing(profile, settings);
-  StatusLine status(statusAsked, profile.programName);
+  sayWhenSettingsAreMissing(output, profile, settings);
+  StatusLine status(statusAsked, profile.programName, output.status());
 
   const net::StopCheck stop = [] { return platform::stopRequested(); };
-  const net::Report report = [&profile](const std::string& line) { say(profile, line); };
-  // Another program holding the port would take the datagrams: wait before touching anything.
+  const net::Report report = [&output](const std::string& line) { output.say(line); };
+  // Bound for the whole run, before anything is touched: another program holding the port would
+  // take the datagrams, and what comes during a controller call waits in its queue.
+  net::DatagramReceiver receiver(profile.udpPort);
   status.report(RunState::WaitingForPort, nullptr, platform::monotonicSeconds());
-  if (!net::waitForPort(profile.udpPort, stop, report)) return kExitStopped;
+  if (!receiver.bindWhenFree(stop, report)) return kExitStopped;
 
   // Closes the controller on every road out of here, once.
   controller::Controller controller(axcl, stop);
   bool slowOpen = false;
   const auto slow = [&] {
-    say(profile, "still trying to open the controller on " + settings.portName +
-                     "; check that it is connected and switched on (Ctrl+C stops)");
+    output.say("still trying to open the controller on " + settings.portName +
+               "; check that it is connected and switched on (Ctrl+C stops)");
     slowOpen = true;
   };
   status.report(RunState::Opening, nullptr, platform::monotonicSeconds());
   if (!controller.open(settings.portName, slow)) return kExitStopped;
   const int state = controller.state();
   if (state != kStateReady) {
-    say(profile, "the controller on " + settings.portName + " is not ready (state " +
-                     std::to_string(state) + "); press Enter to close.");
+    output.say("the controller on " + settings.portName + " is not ready (state " +
+               std::to_string(state) + "); press Enter to close.");
     platform::waitForKeyOrStop();
     return kExitNotReady;
   }
-  if (slowOpen) say(profile, "the controller on " + settings.portName + " is open and ready now");
+  if (slowOpen) output.say("the controller on " + settings.portName + " is open and ready now");
   status.report(RunState::Homing, nullptr, platform::monotonicSeconds());
   if (!controller.home()) return kExitStopped;
 
-  ride(profile, settings, controller, stop, report, status);
+  ride(profile, settings, controller, receiver, stop, report, status);
   return kExitStopped;
 }
 

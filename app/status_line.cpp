@@ -1,8 +1,11 @@
-// Forming and writing the --status line.
+// Forming the --status line and handing it to the output.
 #include "app/status_line.h"
 
-#include <cstdio>
+#include <array>
+#include <charconv>
+#include <cmath>
 #include <limits>
+#include <vector>
 
 #include "motion/side.h"
 #include "platform/platform.h"
@@ -11,6 +14,8 @@ namespace app {
 namespace {
 
 constexpr double kReportSeconds = 1.0;
+// Angles this large or larger are written in exponent form, so that one field stays short.
+constexpr double kLargestFixedAngle = 1e6;
 
 const char* stateName(RunState state) {
   switch (state) {
@@ -25,40 +30,60 @@ const char* stateName(RunState state) {
   return "";
 }
 
-std::string formatted(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, value);
-  return text;
+// The C library's printf follows the locale a controller library may set; these never do.
+std::string fixed(double value, int decimals) {
+  std::array<char, 64> text{};
+  const auto result = std::to_chars(text.data(), text.data() + text.size(), value,
+                                    std::chars_format::fixed, decimals);
+  return std::string(text.data(), result.ptr);
+}
+
+std::string angle(float value) {
+  const double degrees = static_cast<double>(value);
+  if (std::isfinite(degrees) && std::fabs(degrees) < kLargestFixedAngle) return fixed(degrees, 3);
+  std::array<char, 64> text{};
+  const auto result = std::to_chars(text.data(), text.data() + text.size(), degrees,
+                                    std::chars_format::scientific, 2);
+  return std::string(text.data(), result.ptr);
 }
 
 }  // namespace
 
-std::string statusText(const StatusFigures& figures) {
-  std::string text = stateName(figures.state);
-  text += ", " + formatted("%.0f", figures.hertz) + " Hz";
-  text += ", " + std::to_string(figures.skipped) + " skipped";
-  if (figures.anglesSeen) {
-    text += ", angles " + formatted("%.3f", static_cast<double>(figures.pitch)) + "," +
-            formatted("%.3f", static_cast<double>(figures.roll));
-  } else {
-    text += ", no angles yet";
+std::string statusText(const std::string& programName, const StatusFigures& figures) {
+  // In the order shown; each field is dropped, from the least needed, until the line fits.
+  enum Field { Rate, Skipped, Target, Angles, Speed, kFields };
+  std::array<std::string, kFields> fields;
+  fields[Rate] = fixed(figures.hertz, 0) + " Hz";
+  if (figures.skipped > 0) fields[Skipped] = std::to_string(figures.skipped) + " skipped";
+  fields[Target] = fixed(static_cast<double>(figures.targetMm), 2) + " mm";
+  if (figures.anglesSeen) fields[Angles] = "angles " + angle(figures.pitch) + "," + angle(figures.roll);
+  fields[Speed] = "speed " + std::to_string(figures.speed);
+  constexpr std::array<Field, kFields> kLeastNeededFirst = {Speed, Angles, Target, Skipped, Rate};
+
+  const auto join = [&] {
+    std::string text = programName + ": " + stateName(figures.state);
+    for (const std::string& field : fields) {
+      if (!field.empty()) text += ", " + field;
+    }
+    return text;
+  };
+  std::string text = join();
+  for (std::size_t drop = 0; text.size() > kStatusColumns && drop < kFields; ++drop) {
+    fields[kLeastNeededFirst[drop]].clear();
+    text = join();
   }
-  text += ", target " + formatted("%.2f", static_cast<double>(figures.targetMm)) + " mm";
-  text += ", speed " + std::to_string(figures.speed);
   return text;
 }
 
-StatusLine::StatusLine(bool on, const char* programName)
+StatusLine::StatusLine(bool on, const char* programName, OutputChannel& output)
     : on_(on),
+      output_(output),
       inPlace_(on && platform::standardOutputIsTerminal()),
       programName_(programName),
       nextReport_(on ? 0.0 : std::numeric_limits<double>::infinity()) {}
 
 StatusLine::~StatusLine() {
-  if (inPlace_ && shown_) {
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-  }
+  if (inPlace_ && shown_) output_.message("\n");
 }
 
 void StatusLine::angles(float pitch, float roll) {
@@ -70,6 +95,7 @@ void StatusLine::angles(float pitch, float roll) {
 void StatusLine::report(RunState state, const motion::Ride* ride, double now) {
   const bool due = now >= nextReport_;
   if (!on_ || (shown_ && state == figures_.state && !due)) return;
+  const bool changed = !shown_ || state != figures_.state;
   if (due) {
     // The rate over whole report periods only: a report for a change of state comes between.
     const double elapsed = now - lastTick_;
@@ -85,18 +111,16 @@ void StatusLine::report(RunState state, const motion::Ride* ride, double now) {
                                                             : planner.previous.right;
     figures_.speed = planner.speed;
   }
-  std::string line = programName_ + ": " + statusText(figures_);
+  std::string line = statusText(programName_, figures_);
   if (inPlace_) {
-    // Over the last report on the same line, blanking what is left of a longer one.
-    const std::size_t length = line.size();
-    if (length < lastLength_) line.append(lastLength_ - length, ' ');
-    lastLength_ = length;
+    // Over the last report on the same line: every report takes the whole width, blanking what
+    // is left of a longer one, whichever reports the writer had to leave out.
+    if (line.size() < kStatusColumns) line.append(kStatusColumns - line.size(), ' ');
     line = "\r" + line;
   } else {
     line += "\n";
   }
-  std::fputs(line.c_str(), stdout);
-  std::fflush(stdout);
+  output_.report(std::move(line), changed);
   shown_ = true;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/output_channel.h"
 #include "motion/ride.h"
 
 namespace app {
@@ -19,10 +20,13 @@ enum class RunState {
   LevellingToStop,
 };
 
+// Columns a report may take with the program's name, so that an 80-column console never wraps it.
+constexpr std::size_t kStatusColumns = 79;
+
 // What one report shows.
 struct StatusFigures {
   RunState state = RunState::WaitingForPort;
-  double hertz = 0.0;         // texts received per second since the last report
+  double hertz = 0.0;         // datagrams received per second since the last report
   std::uint64_t skipped = 0;  // texts without two angles, since start
   bool anglesSeen = false;
   float pitch = 0.0f;  // the last angles as the datagram gave them, before any reversal
@@ -31,14 +35,18 @@ struct StatusFigures {
   std::int32_t speed = 0;                // the last speed sent
 };
 
-// "riding, 100 Hz, 0 skipped, angles 5.000,-2.500, target 217.86 mm, speed 20000"
-std::string statusText(const StatusFigures& figures);
+// "L_BrenikReceiver: riding, 100 Hz, 217.86 mm, angles 5.000,-2.500, speed 20000", in at most
+// kStatusColumns, numbers written with a point whatever the locale. The skipped count shows once
+// a text was skipped, the angles once some came. What does not fit goes, least needed first: the speed, the angles, the
+// target, the skipped count, the rate.
+std::string statusText(const std::string& programName, const StatusFigures& figures);
 
-// Counts what arrives and writes a report when the state changes and about once a second; does
-// nothing unless switched on. On a console each report replaces the last one on its line.
+// Counts what arrives and hands a report to `output` when the state changes and about once a
+// second; does nothing unless switched on. On a console each report replaces the last one on
+// its line.
 class StatusLine {
  public:
-  StatusLine(bool on, const char* programName);
+  StatusLine(bool on, const char* programName, OutputChannel& output);
   ~StatusLine();  // ends a line left open on the console
   StatusLine(const StatusLine&) = delete;
   StatusLine& operator=(const StatusLine&) = delete;
@@ -47,7 +55,7 @@ class StatusLine {
   // When the next report is due, on platform::monotonicSeconds(); never when off.
   double nextReport() const { return nextReport_; }
 
-  void countText() { ++texts_; }
+  void countDatagrams(std::uint64_t count) { texts_ += count; }
   void countSkipped() { ++figures_.skipped; }
   void angles(float pitch, float roll);
 
@@ -56,14 +64,14 @@ class StatusLine {
 
  private:
   bool on_;
+  OutputChannel& output_;
   bool inPlace_ = false;
   std::string programName_;
   StatusFigures figures_;
   bool shown_ = false;
   double nextReport_;
   double lastTick_ = 0.0;  // the last report that measured the rate
-  std::uint64_t texts_ = 0;
-  std::size_t lastLength_ = 0;
+  std::uint64_t texts_ = 0;  // datagrams since the last report that measured the rate
 };
 
 }  // namespace app

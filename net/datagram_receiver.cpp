@@ -1,4 +1,4 @@
-// The per-text UDP receiver.
+// The UDP receiver of the whole run.
 #include "net/datagram_receiver.h"
 
 #include <algorithm>
@@ -12,8 +12,14 @@ constexpr unsigned kPollMs = 100;
 // Pause before trying again a socket or receive that failed.
 constexpr unsigned kRetryMs = 1000;
 constexpr unsigned kRetrySliceMs = 50;
-// Full slots mean more may be queued; a flood must not hold the receiver in taking them.
-constexpr int kMostCallsPerTake = 32;
+// The least room a queued datagram takes in a socket's queue (the system's own record of it
+// included): the queue's size over this bounds how many can be waiting.
+constexpr std::size_t kLeastQueuedBytes = 256;
+// The queue asked for: a burst of hundreds of datagrams sent during one slow controller call
+// still has its newest kept. The system may give less.
+constexpr std::size_t kWantedQueueBytes = 1024 * 1024;
+// Queue size assumed when the system does not tell it.
+constexpr std::size_t kAssumedQueueBytes = 64 * 1024;
 
 // Sleeps up to `ms`, waking early when a stop is requested; false when it was.
 bool pauseUnlessStopped(unsigned ms, const StopCheck& stop) {
@@ -32,15 +38,10 @@ unsigned millisecondsUntil(const std::optional<double>& deadline, unsigned most)
   return left <= 0.0 ? 0u : static_cast<unsigned>(std::min(left, static_cast<double>(most)));
 }
 
-bool passed(const std::optional<double>& deadline) {
-  return deadline && platform::monotonicSeconds() >= *deadline;
-}
-
 }  // namespace
 
 DatagramReceiver::DatagramReceiver(std::uint16_t port) : port_(port) {
-  socketsStarted_ = platform::startSockets(failure_);
-  if (socketsStarted_) socket_ = platform::openBoundUdpSocket(port_, failure_, &portTaken_);
+  socketsStarted_ = platform::startSockets(startFailure_);
 }
 
 DatagramReceiver::~DatagramReceiver() {
@@ -48,39 +49,69 @@ DatagramReceiver::~DatagramReceiver() {
   if (socketsStarted_) platform::stopSockets();
 }
 
-platform::ReceiveStatus DatagramReceiver::takeNewest(int waitMs, std::string& text,
-                                                     std::string& error) {
-  text.clear();
+bool DatagramReceiver::bindWhenFree(const StopCheck& stop, const Report& report) {
+  const std::string what = "UDP port " + std::to_string(port_);
+  bool failing = false;
+  while (!stop()) {
+    std::string failure = startFailure_;
+    bool taken = false;
+    if (socketsStarted_) socket_ = platform::openBoundUdpSocket(port_, failure, &taken);
+    if (bound()) {
+      if (failing) report(what + " is free now");
+      const std::size_t queueBytes = platform::growReceiveBuffer(socket_, kWantedQueueBytes);
+      mostQueued_ = std::max((queueBytes > 0 ? queueBytes : kAssumedQueueBytes) / kLeastQueuedBytes,
+                             kQueuedAtOnce);
+      return true;
+    }
+    if (!failing) {
+      report(taken ? what + " is taken by another program, perhaps another copy of this "
+                            "receiver; close it, or leave this one waiting: it tries again every "
+                            "second"
+                   : "cannot use " + what + ": " + failure + "; trying again every second");
+    }
+    failing = true;
+    pauseUnlessStopped(kRetryMs, stop);
+  }
+  return false;
+}
+
+platform::ReceiveStatus DatagramReceiver::takeQueued(int waitMs, const Readable& readable,
+                                                     Received& received, std::string& error) {
   const platform::DatagramSlots slots{slots_.data(), kReceiveSize, kQueuedAtOnce, lengths_.data()};
   std::size_t taken = 0;
   platform::ReceiveStatus status = platform::receiveDatagrams(socket_, slots, waitMs, taken, error);
   const platform::ReceiveStatus first = status;
-  for (int calls = 1; status == platform::ReceiveStatus::Datagram; ++calls) {
-    // The newest of this call's datagrams whose text is not empty replaces an older one.
-    for (std::size_t i = taken; i-- > 0;) {
+  for (std::size_t total = taken; status == platform::ReceiveStatus::Datagram; total += taken) {
+    for (std::size_t i = 0; i < taken; ++i) {
       const char* datagram = slots_.data() + i * kReceiveSize;
       const char* end = std::find(datagram, datagram + lengths_[i], '\0');
-      if (end != datagram) {
-        text.assign(datagram, end);
-        break;
+      if (end == datagram) continue;
+      ++received.datagrams;
+      std::string text(datagram, end);
+      if (readable(text)) {
+        received.text = std::move(text);
+        received.readable = true;
+      } else if (!received.readable) {
+        received.text = std::move(text);
       }
     }
-    if (taken < kQueuedAtOnce || calls == kMostCallsPerTake) break;
+    // A full call means more may be queued; a flood must not hold the receiver in taking them.
+    if (taken < kQueuedAtOnce || total >= mostQueued_) break;
     std::string ignored;  // a fault after datagrams were taken shows on the next wait
     status = platform::receiveDatagrams(socket_, slots, 0, taken, ignored);
   }
   return first;
 }
 
-Received DatagramReceiver::receiveNonEmpty(const StopCheck& stop, const Report& report,
-                                           std::optional<double> deadline) {
+Received DatagramReceiver::receiveText(const StopCheck& stop, const Report& report,
+                                       const Readable& readable, std::optional<double> deadline) {
   bool failing = false;
   while (!stop()) {
     // Once the deadline has passed, what is queued is still taken, without waiting.
     const unsigned waitMs = millisecondsUntil(deadline, kPollMs);
-    Received received{Received::Outcome::Text, {}};
+    Received received{Received::Outcome::Text, {}, false, 0};
     std::string error;
-    switch (takeNewest(static_cast<int>(waitMs), received.text, error)) {
+    switch (takeQueued(static_cast<int>(waitMs), readable, received, error)) {
       case platform::ReceiveStatus::Timeout:
         break;
       case platform::ReceiveStatus::Error:
@@ -93,58 +124,9 @@ Received DatagramReceiver::receiveNonEmpty(const StopCheck& stop, const Report& 
         if (!received.text.empty()) return received;
         break;
     }
-    if (waitMs == 0) return {Received::Outcome::Silence, {}};
+    if (waitMs == 0) return {Received::Outcome::Silence, {}, false, 0};
   }
-  return {Received::Outcome::Stopped, {}};
-}
-
-namespace {
-
-// Runs `use` on a receiver bound to `port`. While the port cannot be had it says so once and
-// tries again about once a second; false, without `use`, once `stop` says so.
-template <typename Use>
-bool withBoundReceiver(std::uint16_t port, const StopCheck& stop, const Report& report, Use use) {
-  bool failing = false;
-  while (!stop()) {
-    {
-      DatagramReceiver receiver(port);
-      if (receiver.bound()) {
-        if (failing) report("UDP port " + std::to_string(port) + " is free now");
-        use(receiver);
-        return true;
-      }
-      if (!failing) {
-        const std::string what = "UDP port " + std::to_string(port);
-        report(receiver.portTaken()
-                   ? what + " is taken by another program, perhaps another copy of this "
-                            "receiver; close it, or leave this one waiting: it tries again "
-                            "every second"
-                   : "cannot use " + what + ": " + receiver.failure() +
-                         "; trying again every second");
-      }
-      failing = true;
-    }
-    pauseUnlessStopped(kRetryMs, stop);
-  }
-  return false;
-}
-
-}  // namespace
-
-Received receiveText(std::uint16_t port, const StopCheck& stop, const Report& report,
-                     std::optional<double> deadline) {
-  Received received;
-  // The deadline also ends the retries while the port cannot be had.
-  const StopCheck stopOrSilence = [&] { return stop() || passed(deadline); };
-  const bool bound = withBoundReceiver(port, stopOrSilence, report, [&](DatagramReceiver& receiver) {
-    received = receiver.receiveNonEmpty(stop, report, deadline);
-  });
-  if (!bound) received.outcome = stop() ? Received::Outcome::Stopped : Received::Outcome::Silence;
-  return received;
-}
-
-bool waitForPort(std::uint16_t port, const StopCheck& stop, const Report& report) {
-  return withBoundReceiver(port, stop, report, [](DatagramReceiver&) {});
+  return {Received::Outcome::Stopped, {}, false, 0};
 }
 
 }  // namespace net

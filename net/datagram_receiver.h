@@ -1,4 +1,4 @@
-// One datagram text at a time from the side's UDP port, on a socket set up for that text alone.
+// Datagram texts from the side's UDP port, on one socket bound for the whole run.
 #pragma once
 
 #include <array>
@@ -15,21 +15,27 @@ namespace net {
 // Largest text taken from one datagram; longer datagrams are cut.
 constexpr int kReceiveSize = 1024;
 // Datagrams taken from the socket in one call, of those queued behind the first.
-constexpr std::size_t kQueuedAtOnce = 8;
+constexpr std::size_t kQueuedAtOnce = 16;
 
 using StopCheck = std::function<bool()>;
 using Report = std::function<void(const std::string&)>;
+// Whether a text holds what the caller acts on (for the receivers: two angles).
+using Readable = std::function<bool(const std::string&)>;
 
 // How a wait for a text ended: with a text, with a silence (the deadline passed first) or with a
 // stop.
 struct Received {
   enum class Outcome { Text, Silence, Stopped };
   Outcome outcome = Outcome::Stopped;
-  std::string text;  // empty unless the outcome is Text
+  std::string text;         // empty unless the outcome is Text
+  bool readable = false;    // the text is one the Readable check took
+  std::uint64_t datagrams = 0;  // non-empty texts that came with it, it included
 };
 
-// Starts the socket library and binds a UDP socket to `port` on every local address for as
-// long as it lives; closes the socket and releases the library when it goes.
+// Starts the socket library and, once bindWhenFree succeeds, holds a UDP socket bound to `port` on
+// every local address for as long as it lives: whatever arrives while the receiver is busy in a
+// controller call waits in the socket's queue, and no other program can take the port meanwhile.
+// Closes the socket and releases the library when it goes.
 class DatagramReceiver {
  public:
   explicit DatagramReceiver(std::uint16_t port);
@@ -37,46 +43,32 @@ class DatagramReceiver {
   DatagramReceiver(const DatagramReceiver&) = delete;
   DatagramReceiver& operator=(const DatagramReceiver&) = delete;
 
+  // Binds the port. While it cannot be had (another program holds it, or the system refuses it)
+  // says so once through `report`, tries again about once a second, and says so once more when
+  // it is bound. False once `stop` says so.
+  bool bindWhenFree(const StopCheck& stop, const Report& report);
   bool bound() const { return socket_ != platform::kInvalidSocket; }
-  // Why the socket could not be set up, when it could not.
-  const std::string& failure() const { return failure_; }
-  // The socket could not be bound because another socket holds the port.
-  bool portTaken() const { return portTaken_; }
 
-  // The next text that is not empty (a datagram's bytes up to its first zero byte): when a
-  // datagram comes with others queued behind it, the newest non-empty text of them all. A
-  // silence once `deadline` (on platform::monotonicSeconds()) has passed with no text, with what
-  // was queued by then taken first; a stop once `stop` says so.
-  Received receiveNonEmpty(const StopCheck& stop, const Report& report,
-                           std::optional<double> deadline = std::nullopt);
+  // The next text that is not empty (a datagram's bytes up to its first zero byte). Of all the
+  // datagrams queued when one comes, the newest text that `readable` takes; when none does, the
+  // newest non-empty one. A silence once `deadline` (on platform::monotonicSeconds()) has passed
+  // with no text, with what was queued by then taken first; a stop once `stop` says so.
+  Received receiveText(const StopCheck& stop, const Report& report, const Readable& readable,
+                       std::optional<double> deadline = std::nullopt);
 
  private:
-  // Waits up to `waitMs` for datagrams and takes all that are queued; `text` is the newest
-  // non-empty text among them, empty when there is none.
-  platform::ReceiveStatus takeNewest(int waitMs, std::string& text, std::string& error);
+  // Waits up to `waitMs` for a datagram and takes all that are queued behind it, as many as the
+  // socket's queue can hold, into `received`.
+  platform::ReceiveStatus takeQueued(int waitMs, const Readable& readable, Received& received,
+                                     std::string& error);
 
   std::uint16_t port_;
   bool socketsStarted_ = false;
+  std::string startFailure_;
   platform::SocketHandle socket_ = platform::kInvalidSocket;
-  std::string failure_;
-  bool portTaken_ = false;
+  std::size_t mostQueued_ = 0;  // datagrams the socket's queue can hold, at most
   std::array<char, kReceiveSize * kQueuedAtOnce> slots_;  // filled by each receive, not cleared
   std::array<std::size_t, kQueuedAtOnce> lengths_{};
 };
-
-// Binds the port afresh, waits for one non-empty text (receiveNonEmpty) and lets the port go
-// again. While the port cannot be had it says so once through `report` and tries again about
-// once a second. Ends with a silence once `deadline` passes without a text, with a stop once
-// `stop` says so.
-// A fresh socket for each text, and of the datagrams queued on it the newest, so that the
-// receiver acts on the newest attitude that reached it and never works through a backlog when
-// the controller is slow: datagrams that arrive between texts are dropped on purpose.
-Received receiveText(std::uint16_t port, const StopCheck& stop, const Report& report,
-                     std::optional<double> deadline = std::nullopt);
-
-// Binds the port and lets it go at once, waiting the way receiveText does while it cannot be
-// had: so that a program finds its port taken before it starts anything else. False once `stop`
-// says so.
-bool waitForPort(std::uint16_t port, const StopCheck& stop, const Report& report);
 
 }  // namespace net

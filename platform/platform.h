@@ -49,9 +49,10 @@ class TimerResolutionGuard {
   bool held_ = false;
 };
 
-// Held for as long as it lives by one process of the whole system (POSIX: a lock on a file in
-// /tmp; Windows: a named object of the login session), and let go by the system when the process
-// ends, however it ends.
+// Held for as long as it lives by one process of the whole system (Linux: a Unix socket bound to
+// the name in the abstract namespace, which has no file; other POSIX systems: a lock on a file in
+// a folder of the user's own under /tmp; Windows: a named object of the login session), and let go
+// by the system when the process ends, however it ends. Taking it never blocks.
 class SingleInstanceLock {
  public:
   explicit SingleInstanceLock(const std::string& name);
@@ -60,7 +61,7 @@ class SingleInstanceLock {
   SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
 
   bool held() const { return handle_ != kNotHeld; }
-  // Another process holds it.
+  // Another process holds it (on Windows: any object of the session holds the name).
   bool heldElsewhere() const { return heldElsewhere_; }
   // Why it could not be taken, when neither held here nor elsewhere.
   const std::string& error() const { return error_; }
@@ -80,6 +81,10 @@ void ensureStandardStreams();
 // `error` says why and `taken`, when given, whether another socket holds the port.
 SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* taken = nullptr);
 void closeSocket(SocketHandle socket);
+
+// Asks the system to keep up to `wanted` bytes queued for a socket (it may keep fewer) and says
+// how many it keeps before it drops what comes; 0 when it cannot be told.
+std::size_t growReceiveBuffer(SocketHandle socket, std::size_t wanted);
 
 // Waits at most `timeoutMs` for one datagram and copies up to `capacity` bytes of it into
 // `buffer`, `received` saying how many (0 unless a datagram came); a longer datagram fills the
@@ -180,6 +185,12 @@ void sleepUntil(double deadline);
 // True when standard error goes to a terminal rather than a file or pipe.
 bool standardErrorIsTerminal();
 bool standardOutputIsTerminal();
+
+enum class StandardStream { Output, Error };
+// Writes all of `text` straight to the stream's descriptor, past the C library's buffer and its
+// lock, each "\n" as the system ends a line; false when the stream refuses it. A write can block
+// for as long as the reader takes no output.
+bool writeStandardStream(StandardStream stream, const std::string& text);
 
 // The working folder, as the system writes it (C:\Brenik, /home/rig).
 std::string currentFolder();

@@ -9,7 +9,9 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -102,7 +104,9 @@ SingleInstanceLock::SingleInstanceLock(const std::string& name) {
   HANDLE mutex = CreateMutexA(nullptr, FALSE, objectName.c_str());
   const DWORD error = GetLastError();
   if (mutex == nullptr) {
-    heldElsewhere_ = error == ERROR_ACCESS_DENIED;  // made by another user's copy
+    // The name is taken all the same: by another user's copy (access denied) or by an object of
+    // another kind (an event, a semaphore: invalid handle) that another program made.
+    heldElsewhere_ = error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_HANDLE;
     if (!heldElsewhere_) error_ = objectName + ": " + errorText(static_cast<int>(error));
     return;
   }
@@ -160,6 +164,17 @@ SocketHandle openBoundUdpSocket(std::uint16_t port, std::string& error, bool* ta
 
 void closeSocket(SocketHandle socket) {
   if (socket != kInvalidSocket) closesocket(static_cast<SOCKET>(socket));
+}
+
+std::size_t growReceiveBuffer(SocketHandle socket, std::size_t wanted) {
+  const SOCKET s = static_cast<SOCKET>(socket);
+  int bytes = static_cast<int>(std::min<std::size_t>(wanted, INT_MAX));
+  setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
+  int length = sizeof bytes;
+  if (getsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&bytes), &length) != 0) {
+    return 0;
+  }
+  return bytes > 0 ? static_cast<std::size_t>(bytes) : 0;
 }
 
 namespace {
@@ -435,6 +450,29 @@ void sleepUntil(double deadline) {
 
 bool standardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 bool standardOutputIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
+
+bool writeStandardStream(StandardStream stream, const std::string& text) {
+  // Lines end as the C library's text mode ends them, so the bytes match what it wrote.
+  std::string bytes;
+  bytes.reserve(text.size() + 8);
+  for (const char c : text) {
+    if (c == '\n') bytes += '\r';
+    bytes += c;
+  }
+  const HANDLE handle =
+      GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
+  for (std::size_t written = 0; written < bytes.size();) {
+    DWORD wrote = 0;
+    if (!WriteFile(handle, bytes.data() + written, static_cast<DWORD>(bytes.size() - written),
+                   &wrote, nullptr) ||
+        wrote == 0) {
+      return false;
+    }
+    written += wrote;
+  }
+  return true;
+}
 
 std::string sharedLibraryFileName(const std::string& baseName) { return baseName + ".dll"; }
 

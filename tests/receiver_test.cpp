@@ -1,5 +1,7 @@
-// The per-text UDP receiver over real loopback datagrams.
+// The run's UDP receiver over real loopback datagrams.
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,6 +26,14 @@ std::uint16_t freePort() {
   return port;
 }
 
+// Texts that hold what the caller acts on, for these tests: a comma and no letter.
+bool commaNoLetter(const std::string& text) {
+  return text.find(',') != std::string::npos &&
+         std::none_of(text.begin(), text.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
+}
+
+const net::Report kIgnore = [](const std::string&) {};
+
 class Receiver : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -45,10 +55,17 @@ class Receiver : public ::testing::Test {
     ASSERT_TRUE(platform::sendDatagram(sender_, to_, payload.data(), payload.size(), error)) << error;
   }
 
+  void bind(net::DatagramReceiver& receiver) {
+    ASSERT_TRUE(receiver.bindWhenFree([] { return false; }, kIgnore));
+  }
+
   // Receives with a deadline, so a lost datagram fails the test instead of hanging it.
+  net::Received receiveWithin(net::DatagramReceiver& receiver, double seconds = 5.0) {
+    return receiver.receiveText([] { return false; }, kIgnore, commaNoLetter,
+                                platform::monotonicSeconds() + seconds);
+  }
   std::optional<std::string> receive(net::DatagramReceiver& receiver) {
-    const net::Received received = receiver.receiveNonEmpty(
-        [] { return false; }, [](const std::string&) {}, platform::monotonicSeconds() + 5.0);
+    const net::Received received = receiveWithin(receiver);
     if (received.outcome != net::Received::Outcome::Text) return std::nullopt;
     return received.text;
   }
@@ -58,18 +75,19 @@ class Receiver : public ::testing::Test {
   platform::UdpEndpoint to_{};
 };
 
+// One socket for every text: each case is sent to the receiver bound once.
 TEST_F(Receiver, TextRulesOfOneDatagram) {
   struct Case {
     std::string sent;
     std::string expected;
   };
   const std::string large(2000, 'x');
+  net::DatagramReceiver receiver(port_);
+  bind(receiver);
   for (const Case& c : {Case{"1.5,-20", "1.5,-20"},                         // seven bytes
                         Case{large, large.substr(0, net::kReceiveSize)},   // cut to 1024
                         Case{std::string("abcde\0fgh", 9), "abcde"},       // up to the zero byte
                         Case{std::string(1024, 'y'), std::string(1024, 'y')}}) {
-    net::DatagramReceiver receiver(port_);
-    ASSERT_TRUE(receiver.bound()) << receiver.failure();
     send(c.sent);
     EXPECT_EQ(receive(receiver), c.expected);
   }
@@ -77,7 +95,7 @@ TEST_F(Receiver, TextRulesOfOneDatagram) {
 
 TEST_F(Receiver, SkipsDatagramsThatGiveAnEmptyText) {
   net::DatagramReceiver receiver(port_);
-  ASSERT_TRUE(receiver.bound()) << receiver.failure();
+  bind(receiver);
   send(std::string("\0" "10,10", 6));  // leading zero byte
   send("");                            // empty datagram
   send("3,4");
@@ -85,11 +103,12 @@ TEST_F(Receiver, SkipsDatagramsThatGiveAnEmptyText) {
 }
 
 // The source's last word counts: of the datagrams queued when the receive returns, the newest
-// one whose text is not empty.
-TEST_F(Receiver, TakesTheNewestNonEmptyTextQueued) {
+// readable text, else the newest non-empty one; however many were queued.
+TEST_F(Receiver, TakesTheNewestReadableTextQueued) {
   struct Case {
     std::vector<std::string> sent;
     std::string expected;
+    bool readable;
   };
   const std::string leadingZero("\0" "3,3", 4);
   std::vector<std::string> many;  // more than one receive call takes
@@ -98,35 +117,44 @@ TEST_F(Receiver, TakesTheNewestNonEmptyTextQueued) {
   }
   std::vector<std::string> emptiesAfter = many;  // the last call takes empty ones only
   emptiesAfter.insert(emptiesAfter.end(), 2 * net::kQueuedAtOnce, "");
-  for (const Case& c : {Case{{"10,0", "0,0"}, "0,0"},
-                        Case{{"1,1", "2,2", "", leadingZero}, "2,2"},
-                        Case{{"", "4,4", "5,5", "\0x", ""}, "5,5"},
-                        Case{many, many.back()},
-                        Case{emptiesAfter, many.back()}}) {
+  std::vector<std::string> unreadableAfter = many;  // a good text, then a call of junk only
+  unreadableAfter.insert(unreadableAfter.end(), 2 * net::kQueuedAtOnce, "junk");
+  std::vector<std::string> hundreds;  // far beyond any fixed count of calls
+  for (int i = 0; i < 300; ++i) hundreds.push_back(std::to_string(i) + ",1");
+  for (const Case& c : {Case{{"10,0", "0,0"}, "0,0", true},
+                        Case{{"0,0", "abc"}, "0,0", true},
+                        Case{{"0,0", "5;0", "x,1"}, "0,0", true},
+                        Case{{"abc", "def"}, "def", false},
+                        Case{{"1,1", "2,2", "", leadingZero}, "2,2", true},
+                        Case{{"", "4,4", "5,5", "\0x", ""}, "5,5", true},
+                        Case{many, many.back(), true},
+                        Case{emptiesAfter, many.back(), true},
+                        Case{unreadableAfter, many.back(), true},
+                        Case{hundreds, hundreds.back(), true}}) {
     net::DatagramReceiver receiver(port_);
-    ASSERT_TRUE(receiver.bound()) << receiver.failure();
+    bind(receiver);
+    // All of them queued while the receiver is busy elsewhere, as during a controller call.
     for (const std::string& payload : c.sent) send(payload);
-    EXPECT_EQ(receive(receiver), c.expected) << c.sent.size() << " sent";
+    const net::Received got = receiveWithin(receiver);
+    EXPECT_EQ(got.text, c.expected) << c.sent.size() << " sent";
+    EXPECT_EQ(got.readable, c.readable) << c.sent.size() << " sent";
+    EXPECT_EQ(got.outcome, net::Received::Outcome::Text);
+    // Nothing is left behind for the next turn.
+    EXPECT_EQ(receiveWithin(receiver, 0.05).outcome, net::Received::Outcome::Silence);
   }
 }
 
-TEST_F(Receiver, ReceiveTextBindsForOneTextOnly) {
-  net::Received got;
-  std::atomic<bool> done{false};
-  std::thread waiting([&] {
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    got = net::receiveText(port_, [&] { return std::chrono::steady_clock::now() > deadline; },
-                           [](const std::string&) {});
-    done = true;
-  });
-  // Datagrams before the bind are lost by design, so keep sending until one arrives.
-  for (int i = 0; i < 250 && !done; ++i) {
-    send("5,6");
-    std::this_thread::sleep_for(20ms);
+TEST_F(Receiver, HoldsItsPortFromTheBindUntilItGoes) {
+  {
+    net::DatagramReceiver receiver(port_);
+    bind(receiver);
+    std::string error;
+    bool taken = false;
+    const platform::SocketHandle other = platform::openBoundUdpSocket(port_, error, &taken);
+    EXPECT_EQ(other, platform::kInvalidSocket) << "another program took the port mid-run";
+    EXPECT_TRUE(taken) << error;
+    platform::closeSocket(other);
   }
-  waiting.join();
-  EXPECT_EQ(got.text, "5,6");
-  // The port is free again once the text has been returned.
   std::string error;
   const platform::SocketHandle again = platform::openBoundUdpSocket(port_, error);
   EXPECT_NE(again, platform::kInvalidSocket) << error;
@@ -135,7 +163,7 @@ TEST_F(Receiver, ReceiveTextBindsForOneTextOnly) {
 
 TEST_F(Receiver, ADatagramAfterWaitsThatTimedOutIsStillTaken) {
   net::DatagramReceiver receiver(port_);
-  ASSERT_TRUE(receiver.bound()) << receiver.failure();
+  bind(receiver);
   // Later than two of the receiver's 100 ms waits: each is given up and the next one started.
   std::thread late([this] {
     std::this_thread::sleep_for(250ms);
@@ -145,79 +173,80 @@ TEST_F(Receiver, ADatagramAfterWaitsThatTimedOutIsStillTaken) {
   const net::StopCheck stop = [deadline] { return std::chrono::steady_clock::now() > deadline; };
   std::vector<std::string> reports;
   const net::Report collect = [&](const std::string& line) { reports.push_back(line); };
-  EXPECT_EQ(receiver.receiveNonEmpty(stop, collect).text, "7,8");
+  EXPECT_EQ(receiver.receiveText(stop, collect, commaNoLetter).text, "7,8");
   EXPECT_TRUE(reports.empty()) << reports.front();  // a wait given up is no fault
   late.join();
 }
 
 TEST_F(Receiver, StopEndsTheWaitWithoutAText) {
   net::DatagramReceiver receiver(port_);
+  bind(receiver);
   const auto start = std::chrono::steady_clock::now();
   const net::StopCheck stop = [start] { return std::chrono::steady_clock::now() - start > 200ms; };
-  EXPECT_EQ(receiver.receiveNonEmpty(stop, [](const std::string&) {}).outcome,
+  EXPECT_EQ(receiver.receiveText(stop, kIgnore, commaNoLetter).outcome,
             net::Received::Outcome::Stopped);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
 }
 
 // The wait for the coming silence rule: a silence about when the deadline passes, not at the end
-// of a whole 100 ms wait or of a second's retry; a text that comes first wins.
+// of a whole 100 ms wait; a text that comes first wins.
 TEST_F(Receiver, DeadlineEndsTheWaitWithASilenceUnlessATextComesFirst) {
   const auto giveUp = std::chrono::steady_clock::now() + 5s;  // a wait the deadline misses
   const net::StopCheck backstop = [giveUp] { return std::chrono::steady_clock::now() > giveUp; };
-  const net::Report ignore = [](const std::string&) {};
   constexpr double kShortSeconds = 0.01;
-  constexpr double kLateSeconds = 0.08;       // before the end of a 100 ms wait
-  constexpr double kRetryLateSeconds = 0.5;   // well before a second's retry of a taken port
-  {
-    net::DatagramReceiver receiver(port_);
-    ASSERT_TRUE(receiver.bound()) << receiver.failure();
-    const double start = platform::monotonicSeconds();
-    const net::Received got = receiver.receiveNonEmpty(backstop, ignore, start + kShortSeconds);
-    const double took = platform::monotonicSeconds() - start;
-    EXPECT_EQ(got.outcome, net::Received::Outcome::Silence);
-    EXPECT_GE(took, kShortSeconds);
-    EXPECT_LT(took, kLateSeconds);
-    // Queued by the deadline: taken, though the deadline has passed.
-    send("9,9");
-    EXPECT_EQ(receiver.receiveNonEmpty(backstop, ignore, start).text, "9,9");
-  }
-  {
-    std::thread soon([this] {
-      std::this_thread::sleep_for(150ms);
-      send("7,7");
-    });
-    // Past one 100 ms wait, and a socket bound anew each time a text is taken.
-    const net::Received got =
-        net::receiveText(port_, backstop, ignore, platform::monotonicSeconds() + 5.0);
-    soon.join();
-    EXPECT_EQ(got.outcome, net::Received::Outcome::Text);
-    EXPECT_EQ(got.text, "7,7");
-  }
-  std::string error;
-  const platform::SocketHandle holder = platform::openBoundUdpSocket(port_, error);
-  ASSERT_NE(holder, platform::kInvalidSocket) << error;
+  constexpr double kLateSeconds = 0.08;  // before the end of a 100 ms wait
+  net::DatagramReceiver receiver(port_);
+  bind(receiver);
   const double start = platform::monotonicSeconds();
-  const net::Received got = net::receiveText(port_, backstop, ignore, start + kShortSeconds);
+  const net::Received got = receiver.receiveText(backstop, kIgnore, commaNoLetter,
+                                                 start + kShortSeconds);
   const double took = platform::monotonicSeconds() - start;
-  platform::closeSocket(holder);
   EXPECT_EQ(got.outcome, net::Received::Outcome::Silence);
   EXPECT_GE(took, kShortSeconds);
-  EXPECT_LT(took, kRetryLateSeconds);
+  EXPECT_LT(took, kLateSeconds);
+  // Queued by the deadline: taken, though the deadline has passed.
+  send("9,9");
+  EXPECT_EQ(receiver.receiveText(backstop, kIgnore, commaNoLetter, start).text, "9,9");
+
+  std::thread soon([this] {
+    std::this_thread::sleep_for(150ms);
+    send("7,7");
+  });
+  // Past one 100 ms wait.
+  const net::Received later = receiveWithin(receiver);
+  soon.join();
+  EXPECT_EQ(later.outcome, net::Received::Outcome::Text);
+  EXPECT_EQ(later.text, "7,7");
 }
 
-TEST_F(Receiver, TakenPortIsReportedOnceAndRetriedUntilStopped) {
+// A port held by another program is said once, tried again about once a second, and said free
+// once it is bound.
+TEST_F(Receiver, TakenPortIsReportedOnceAndBoundOnceFree) {
   std::string error;
-  const platform::SocketHandle holder = platform::openBoundUdpSocket(port_, error);
+  platform::SocketHandle holder = platform::openBoundUdpSocket(port_, error);
   ASSERT_NE(holder, platform::kInvalidSocket) << error;
   std::vector<std::string> reports;
+  const net::Report collect = [&](const std::string& line) { reports.push_back(line); };
+  net::DatagramReceiver receiver(port_);
   const auto start = std::chrono::steady_clock::now();
-  const auto result = net::receiveText(
-      port_, [start] { return std::chrono::steady_clock::now() - start > 2500ms; },
-      [&](const std::string& line) { reports.push_back(line); });
-  EXPECT_EQ(result.outcome, net::Received::Outcome::Stopped);
+  EXPECT_FALSE(receiver.bindWhenFree(
+      [start] { return std::chrono::steady_clock::now() - start > 2500ms; }, collect));
   ASSERT_EQ(reports.size(), 1u);
-  EXPECT_NE(reports[0].find(std::to_string(port_)), std::string::npos) << reports[0];
-  platform::closeSocket(holder);
+  EXPECT_NE(reports[0].find("UDP port " + std::to_string(port_) + " is taken by another program"),
+            std::string::npos) << reports[0];
+
+  std::thread release([&] {
+    std::this_thread::sleep_for(300ms);
+    platform::closeSocket(holder);
+  });
+  const auto again = std::chrono::steady_clock::now();
+  EXPECT_TRUE(receiver.bindWhenFree(
+      [again] { return std::chrono::steady_clock::now() - again > 5s; }, collect));
+  release.join();
+  EXPECT_EQ(reports, (std::vector<std::string>{reports[0], reports[0],
+                                               "UDP port " + std::to_string(port_) + " is free now"}));
+  send("1,2");
+  EXPECT_EQ(receive(receiver), "1,2");
 }
 
 }  // namespace

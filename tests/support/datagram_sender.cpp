@@ -1,4 +1,5 @@
-// Sending to a receiver only once its fresh socket is bound, read from /proc/net/udp.
+// Sending to a receiver only once its socket is bound and has taken what came before, read from
+// /proc/net/udp.
 #include "support/datagram_sender.h"
 
 #include <arpa/inet.h>
@@ -44,26 +45,16 @@ void DatagramSender::sendNow(const std::string& payload) {
 }
 
 bool DatagramSender::send(const std::string& payload, std::chrono::milliseconds timeout) {
-  std::optional<BoundSocket> socket;
+  // Once the receiver has taken what came before, so that each datagram is a text of its own
+  // rather than one of several queued, of which only the newest counts.
   const bool ready = waitFor(
       [&] {
-        socket = findBoundUdpSocket(port_);
-        return socket && socket->inode != lastInode_ && socket->unreadBytes == 0;
+        const std::optional<BoundSocket> socket = findBoundUdpSocket(port_);
+        return socket && socket->unreadBytes == 0;
       },
       timeout, 1ms);
   if (!ready) return false;
   sendNow(payload);
-  // A text the receiver keeps its socket for (an empty one) is consumed on the same socket.
-  const bool keepsSocket = payload.empty() || payload[0] == '\0';
-  if (keepsSocket) {
-    return waitFor(
-        [&] {
-          const std::optional<BoundSocket> now = findBoundUdpSocket(port_);
-          return !now || now->inode != socket->inode || now->unreadBytes == 0;
-        },
-        timeout, 1ms);
-  }
-  lastInode_ = socket->inode;
   return true;
 }
 

@@ -10,9 +10,8 @@
 
 namespace testsupport {
 
-// Sends datagrams to a receiver the way its design needs: each one only once a socket of the
-// receiver is bound to the port and not yet holding an unread datagram, since datagrams that
-// arrive between two binds are lost.
+// Sends datagrams to a receiver one text at a time: each one only once the receiver's socket is
+// bound to the port and holds no unread datagram, since of those queued only the newest counts.
 class DatagramSender {
  public:
   explicit DatagramSender(std::uint16_t port);
@@ -28,7 +27,6 @@ class DatagramSender {
  private:
   std::uint16_t port_;
   int fd_ = -1;
-  unsigned long lastInode_ = 0;
 };
 
 // A UDP socket on 127.0.0.1:port as the kernel lists it (inode and unread bytes), if bound.
