@@ -1,30 +1,24 @@
-// The receiver program in the order a run takes: its arguments answered, start-up (the stop
+// The receiver program's start-up in the order a run takes: its arguments answered, the stop
 // handler, the one-copy lock, the controller library, the settings, the port, the controller
-// opened and homed), then the ride. Every controller call is made from this thread.
+// opened and homed; then the ride (ride_loop). Every controller call is made from this thread.
 #include "app/receiver_program.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <optional>
 
 #include "app/command_line.h"
-#include "app/controller_commands.h"
 #include "app/output_channel.h"
 #include "app/settings.h"
+#include "app/ride_loop.h"
 #include "app/status_line.h"
 #include "controller/controller.h"
 #include "controller/controller_library.h"
-#include "motion/ride.h"
-#include "net/angle_message.h"
 #include "net/datagram_receiver.h"
 #include "platform/platform.h"
 #include "platform/standard_output.h"
 
 namespace app {
 namespace {
-
-constexpr int kStateReady = 4;
 
 // Writes one line for the person at the console: what is wrong and what to do.
 void say(const SideProfile& profile, const std::string& line) {
@@ -62,78 +56,6 @@ std::optional<int> answerArguments(const SideProfile& profile, int argc, const c
       break;
   }
   return std::nullopt;
-}
-
-// After a stop asked for while riding, when the settings ask for it: the seat levelled gently,
-// then a wait for it to get there, cut short by another stop request. Datagrams that come
-// meanwhile are not read: the ride is over.
-void levelBeforeClosing(motion::Ride& ride, controller::Controller& controller,
-                        StatusLine& status) {
-  if (!ride.levelsBeforeClosing()) return;
-  const unsigned requests = platform::stopRequests();
-  ControllerCommands levelling(controller, /*despiteStop=*/true);
-  ride.levelForStop(levelling);
-  status.report(RunState::LevellingToStop, &ride, platform::monotonicSeconds());
-  constexpr unsigned kWaitSliceMs = 20;
-  const double until = platform::monotonicSeconds() + ride.stopLevelSeconds();
-  while (platform::monotonicSeconds() < until && platform::stopRequests() == requests) {
-    platform::sleepMilliseconds(kWaitSliceMs);
-  }
-}
-
-RunState stateOf(const motion::Ride& ride) {
-  switch (ride.phase()) {
-    case motion::Ride::Phase::WaitingForAngles: return RunState::WaitingForAngles;
-    case motion::Ride::Phase::Riding: return RunState::Riding;
-    case motion::Ride::Phase::LevelledForSilence: return RunState::LevelledAfterSilence;
-  }
-  return RunState::Riding;
-}
-
-// Texts from the port until a stop, the newest that holds two angles of those queued planned and
-// commanded; the seat levelled when the angles stop coming and before closing, as the settings
-// ask.
-void ride(const SideProfile& profile, const Settings& settings, controller::Controller& controller,
-          net::DatagramReceiver& receiver, const net::StopCheck& stop, const net::Report& report,
-          StatusLine& status) {
-  motion::Ride ride(profile.side, settings.limits, settings.ride);
-  ControllerCommands commands(controller);
-  const net::Readable holdsAngles = [&settings](const std::string& text) {
-    return net::readAngles(text, settings.reversal).has_value();
-  };
-  for (;;) {
-    if (status.on()) status.report(stateOf(ride), &ride, platform::monotonicSeconds());
-    // The wait ends early for a levelling that is due or a status report.
-    const double levelAt = ride.levelDeadline();
-    const double wakeAt = std::min(levelAt, status.nextReport());
-    const net::Received received = receiver.receiveText(
-        stop, report, holdsAngles, std::isinf(wakeAt) ? std::nullopt : std::optional<double>(wakeAt));
-    switch (received.outcome) {
-      case net::Received::Outcome::Text:
-        status.countDatagrams(received.datagrams);
-        // A text that does not hold two angles moves nothing; the next datagram is awaited.
-        if (const std::optional<net::AnglePair> angles =
-                received.readable ? net::readAngles(received.text, settings.reversal)
-                                  : std::nullopt) {
-          ride.angles(angles->pitch, angles->roll, platform::monotonicSeconds(), commands);
-          if (status.on()) {
-            // As the datagram gave them: the reversal undone exactly.
-            const bool reversed = settings.reversal == 1;
-            status.angles(reversed ? -angles->pitch : angles->pitch,
-                          reversed ? -angles->roll : angles->roll);
-          }
-        } else {
-          status.countSkipped();
-        }
-        break;
-      case net::Received::Outcome::Silence:
-        if (platform::monotonicSeconds() >= levelAt) ride.levelForSilence(commands);
-        break;
-      case net::Received::Outcome::Stopped:
-        levelBeforeClosing(ride, controller, status);
-        return;
-    }
-  }
 }
 
 // Says once where the settings were looked for and what is used instead, when there are none:
@@ -182,10 +104,9 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
     return kExitNoOneCopyLock;
   }
   // Before the settings and the port: a program without its controller library can do nothing.
-  controller::Operations axcl;
-  std::string problem;
-  if (!controller::loadController(axcl, problem)) {
-    output.say(problem);
+  const platform::Result<controller::Operations> axcl = controller::loadController();
+  if (!axcl) {
+    output.say(axcl.failure().reason);
     return kExitNoControllerLibrary;
   }
   const Settings settings = readSettings(profile);
@@ -201,7 +122,7 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
   if (!receiver.bindWhenFree(stop, report)) return kExitStopped;
 
   // Closes the controller on every road out of here, once.
-  controller::Controller controller(axcl, stop);
+  controller::Controller controller(*axcl, stop);
   bool slowOpen = false;
   const auto slow = [&] {
     output.say("still trying to open the controller on " + settings.portName +
@@ -209,9 +130,9 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
     slowOpen = true;
   };
   status.report(RunState::Opening, nullptr, platform::monotonicSeconds());
-  if (!controller.open(settings.portName, slow)) return kExitStopped;
+  if (controller.open(settings.portName, slow) == controller::Outcome::Stopped) return kExitStopped;
   const int state = controller.state();
-  if (state != kStateReady) {
+  if (state != controller::kStateReady) {
     output.say("the controller on " + settings.portName + " is not ready (state " +
                std::to_string(state) + "); press Enter to close.");
     platform::waitForKeyOrStop();
@@ -219,9 +140,9 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
   }
   if (slowOpen) output.say("the controller on " + settings.portName + " is open and ready now");
   status.report(RunState::Homing, nullptr, platform::monotonicSeconds());
-  if (!controller.home()) return kExitStopped;
+  if (controller.home() == controller::Outcome::Stopped) return kExitStopped;
 
-  ride(profile, settings, controller, receiver, stop, report, status);
+  rideUntilStopped(profile, settings, controller, receiver, output, status);
   return kExitStopped;
 }
 

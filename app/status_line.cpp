@@ -24,7 +24,7 @@ const char* stateName(RunState state) {
     case RunState::Homing: return "homing";
     case RunState::WaitingForAngles: return "waiting for angles";
     case RunState::Riding: return "riding";
-    case RunState::LevelledAfterSilence: return "levelled after silence";
+    case RunState::LevelledWhenIdle: return "levelled after silence";
     case RunState::LevellingToStop: return "levelling to stop";
   }
   return "";

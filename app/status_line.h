@@ -16,7 +16,7 @@ enum class RunState {
   Homing,
   WaitingForAngles,
   Riding,
-  LevelledAfterSilence,
+  LevelledWhenIdle,
   LevellingToStop,
 };
 

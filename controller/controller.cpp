@@ -18,7 +18,6 @@ constexpr int kOpenSetting3 = 0;
 constexpr int kOpenSetting4 = 1;
 constexpr unsigned char kParameterFill = 0xFF;
 constexpr unsigned kOpenRetryMs = 5;
-constexpr int kStateOpenGivenUp = 2;
 constexpr int kOpened = 1;
 constexpr int kHomingMode = 7;
 // Each receiver drives one actuator through a controller of its own: always axis 0.
@@ -36,7 +35,7 @@ Controller::Controller(const Operations& operations, StopCheck stop)
 
 Controller::~Controller() { close(); }
 
-bool Controller::open(const std::string& portName, const std::function<void()>& slow) {
+Outcome Controller::open(const std::string& portName, const std::function<void()>& slow) {
   opened_ = true;  // from the first attempt on, the library may hold the port: close it at the end
   const auto attempt = [&] {
     return platform::callForeign(operations_.init_axcl_config, portName.c_str(), kOpenSetting1,
@@ -47,7 +46,7 @@ bool Controller::open(const std::string& portName, const std::function<void()>& 
   const platform::TimerResolutionGuard fineSleeps;  // the 5 ms pause, not a 15.6 ms tick
   for (int result = attempt(); result != kOpened; result = attempt()) {
     platform::sleepMilliseconds(kOpenRetryMs);
-    if (stop_()) return false;
+    if (stop_()) return Outcome::Stopped;
     if (state() == kStateOpenGivenUp) break;
     if (!saidSlow && platform::monotonicSeconds() - start >= kSlowOpenSeconds) {
       slow();
@@ -55,28 +54,27 @@ bool Controller::open(const std::string& portName, const std::function<void()>& 
     }
   }
   // An open that took long may have outlasted a stop: nothing may move after it.
-  return !stop_();
+  return stop_() ? Outcome::Stopped : Outcome::Done;
 }
 
 int Controller::state() { return platform::callForeign(operations_.get_axcl_state); }
 
-bool Controller::home() {
-  if (stop_()) return false;
+Outcome Controller::home() {
+  if (stop_()) return Outcome::Stopped;
   platform::callForeign(operations_.move_org, kAxis, kHomingMode);
-  return true;
+  return Outcome::Done;
 }
 
-bool Controller::move(std::int32_t speed, std::int32_t acceleration, std::int32_t position) {
+Outcome Controller::move(const motion::Move& move) {
   // Looked at once before the pair: a velocity and its position go together or not at all.
-  if (stop_()) return false;
-  moveDespiteStop(speed, acceleration, position);
-  return true;
+  if (stop_()) return Outcome::Stopped;
+  moveDespiteStop(move);
+  return Outcome::Done;
 }
 
-void Controller::moveDespiteStop(std::int32_t speed, std::int32_t acceleration,
-                                 std::int32_t position) {
-  platform::callForeign(operations_.write_velocity, kAxis, speed, acceleration);
-  platform::callForeign(operations_.move_abs, kAxis, position);
+void Controller::moveDespiteStop(const motion::Move& move) {
+  platform::callForeign(operations_.write_velocity, kAxis, move.speed, move.acceleration);
+  platform::callForeign(operations_.move_abs, kAxis, move.position);
 }
 
 void Controller::close() {

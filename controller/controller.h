@@ -7,8 +7,16 @@
 #include <string>
 
 #include "controller/controller_library.h"
+#include "motion/planner.h"
 
 namespace controller {
+
+// The controller's states, as get_axcl_state gives them, that the program acts on.
+constexpr int kStateOpenGivenUp = 2;  // during the open retries: it will not open
+constexpr int kStateReady = 4;        // after opening: ready for motion
+
+// How a call that a stop may cut short ended: it did what it was asked, or a stop came first.
+enum class Outcome { Done, Stopped };
 
 class Controller {
  public:
@@ -22,16 +30,15 @@ class Controller {
   Controller& operator=(const Controller&) = delete;
 
   // Tries to open on `portName`, again every 5 ms until it opens, the controller gives up (state
-  // 2) or a stop is asked for; `slow` runs once when it is still trying after 2 s. False when
-  // stopped.
-  bool open(const std::string& portName, const std::function<void()>& slow);
+  // 2) or a stop is asked for; `slow` runs once when it is still trying after 2 s.
+  Outcome open(const std::string& portName, const std::function<void()>& slow);
   int state();
-  // Starts the origin move, unless a stop has been asked for; false then.
-  bool home();
+  // Starts the origin move, unless a stop has been asked for.
+  Outcome home();
   // The velocity and the position of one move, both or (once a stop has been asked for) neither.
-  bool move(std::int32_t speed, std::int32_t acceleration, std::int32_t position);
+  Outcome move(const motion::Move& move);
   // The same, even after a stop: the one move a stop may start, to level the seat before closing.
-  void moveDespiteStop(std::int32_t speed, std::int32_t acceleration, std::int32_t position);
+  void moveDespiteStop(const motion::Move& move);
   // Closes now if it was opened; later calls do nothing.
   void close();
 

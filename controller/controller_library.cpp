@@ -2,19 +2,22 @@
 // have exported them as.
 #include "controller/controller_library.h"
 
+#include <optional>
+
 namespace controller {
 namespace {
 
 constexpr const char* kLibraryName = "AXCLCOM";
 
-// Finds `name` and gives it the type it is declared with; false with `problem` set.
+// Finds `name` and gives it the type it is declared with.
 template <typename Function>
-bool resolve(const FunctionLookup& lookup, const char* name, Function& operation,
-             const std::string& remedy, std::string& problem) {
-  const platform::LibraryFunction found = findOperation(
-      lookup, {name, platform::FunctionType<Function>::kArgumentBytes}, remedy, problem);
-  operation = reinterpret_cast<Function>(found);
-  return found != nullptr;
+std::optional<platform::Failure> resolve(const FunctionLookup& lookup, const char* name,
+                                         Function& operation, const std::string& remedy) {
+  const platform::Result<platform::LibraryFunction> found =
+      findOperation(lookup, {name, platform::FunctionType<Function>::kArgumentBytes}, remedy);
+  if (!found) return found.failure();
+  operation = reinterpret_cast<Function>(*found);
+  return std::nullopt;
 }
 
 std::string joined(const std::vector<std::string>& names) {
@@ -32,20 +35,19 @@ std::vector<std::string> exportNames(const OperationDeclaration& operation) {
   return {decorated, "_" + decorated, plain};
 }
 
-platform::LibraryFunction findOperation(const FunctionLookup& lookup,
-                                        const OperationDeclaration& operation,
-                                        const std::string& remedy, std::string& problem) {
+platform::Result<platform::LibraryFunction> findOperation(const FunctionLookup& lookup,
+                                                          const OperationDeclaration& operation,
+                                                          const std::string& remedy) {
   const std::vector<std::string> names = exportNames(operation);
   for (const std::string& name : names) {
     if (const platform::LibraryFunction found = lookup(name)) return found;
   }
-  problem = "it has no operation " + std::string(operation.name);
-  if (names.size() > 1) problem += " (looked for " + joined(names) + ")";
-  problem += "; " + remedy;
-  return nullptr;
+  std::string reason = "it has no operation " + std::string(operation.name);
+  if (names.size() > 1) reason += " (looked for " + joined(names) + ")";
+  return platform::Failure{reason + "; " + remedy};
 }
 
-bool loadController(Operations& operations, std::string& problem) {
+platform::Result<Operations> loadController() {
   const std::string file = platform::sharedLibraryFileName(kLibraryName);
   const platform::ProgramFolderLibrary library(file);
   const std::string bits = std::to_string(platform::kProgramBits) + "-bit";
@@ -57,35 +59,31 @@ bool loadController(Operations& operations, std::string& problem) {
     case Problem::None:
       break;
     case Problem::Missing:
-      problem = "no controller library " + file + " in " + library.folder() + "; " + remedy +
-                ", beside this program";
-      return false;
+      return platform::Failure{"no controller library " + file + " in " + library.folder() + "; " +
+                               remedy + ", beside this program"};
     case Problem::NotALibrary:
-      problem = where + ": it is not a library; " + remedy;
-      return false;
+      return platform::Failure{where + ": it is not a library; " + remedy};
     case Problem::OtherBitness: {
       const std::string other = std::to_string(library.libraryBits()) + "-bit";
-      problem = where + ": it is a " + other + " library and this program is " + bits + "; use " +
-                other + " receivers with it, or " + remedy;
-      return false;
+      return platform::Failure{where + ": it is a " + other + " library and this program is " +
+                               bits + "; use " + other + " receivers with it, or " + remedy};
     }
     case Problem::Unloadable:
-      problem = where + ": " + library.reason() + "; " + remedy;
-      return false;
+      return platform::Failure{where + ": " + library.reason() + "; " + remedy};
   }
 
   // All six are looked up before any is called.
   const FunctionLookup lookup = [&library](const std::string& name) { return library.function(name); };
-  std::string missing;
-  const bool complete =
-      resolve(lookup, "init_axcl_config", operations.init_axcl_config, remedy, missing) &&
-      resolve(lookup, "get_axcl_state", operations.get_axcl_state, remedy, missing) &&
-      resolve(lookup, "move_org", operations.move_org, remedy, missing) &&
-      resolve(lookup, "write_velocity", operations.write_velocity, remedy, missing) &&
-      resolve(lookup, "move_abs", operations.move_abs, remedy, missing) &&
-      resolve(lookup, "close_axcl", operations.close_axcl, remedy, missing);
-  if (!complete) problem = where + ": " + missing;
-  return complete;
+  Operations operations;
+  std::optional<platform::Failure> missing =
+      resolve(lookup, "init_axcl_config", operations.init_axcl_config, remedy);
+  if (!missing) missing = resolve(lookup, "get_axcl_state", operations.get_axcl_state, remedy);
+  if (!missing) missing = resolve(lookup, "move_org", operations.move_org, remedy);
+  if (!missing) missing = resolve(lookup, "write_velocity", operations.write_velocity, remedy);
+  if (!missing) missing = resolve(lookup, "move_abs", operations.move_abs, remedy);
+  if (!missing) missing = resolve(lookup, "close_axcl", operations.close_axcl, remedy);
+  if (missing) return platform::Failure{where + ": " + missing->reason};
+  return operations;
 }
 
 }  // namespace controller

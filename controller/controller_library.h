@@ -9,6 +9,7 @@
 
 #include "controller/axclcom.h"
 #include "platform/calling_convention.h"
+#include "platform/failure.h"
 #include "platform/platform.h"
 
 namespace controller {
@@ -25,10 +26,10 @@ struct Operations {
   decltype(&::close_axcl) close_axcl = nullptr;
 };
 
-// Loads AXCLCOM from the program's folder and looks up all six operations. False when the
-// library is missing, cannot be loaded or lacks an operation: `problem` then says in one
+// Loads AXCLCOM from the program's folder and looks up all six operations. A failure when the
+// library is missing, cannot be loaded or lacks an operation: its reason then says in one
 // sentence which file, which folder, what is wrong and what to do, and nothing has been called.
-bool loadController(Operations& operations, std::string& problem);
+platform::Result<Operations> loadController();
 
 // How one operation is declared: on 32-bit Windows a __stdcall one is exported with its argument
 // bytes in the name.
@@ -45,10 +46,10 @@ std::vector<std::string> exportNames(const OperationDeclaration& operation);
 
 using FunctionLookup = std::function<platform::LibraryFunction(const std::string& name)>;
 
-// The operation under the first of its export names that `lookup` finds. nullptr when there is
-// none; `problem` then says why, ending with `remedy`.
-platform::LibraryFunction findOperation(const FunctionLookup& lookup,
-                                        const OperationDeclaration& operation,
-                                        const std::string& remedy, std::string& problem);
+// The operation under the first of its export names that `lookup` finds; when there is none, a
+// failure whose reason ends with `remedy`.
+platform::Result<platform::LibraryFunction> findOperation(const FunctionLookup& lookup,
+                                                          const OperationDeclaration& operation,
+                                                          const std::string& remedy);
 
 }  // namespace controller

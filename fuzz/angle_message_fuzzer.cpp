@@ -33,22 +33,13 @@ constexpr std::int32_t kAccels[] = {33, 0, 100, 1};
   std::abort();
 }
 
-// Checks each command against the limits in force as it is issued.
-class CheckedCommands final : public motion::ActuatorCommands {
- public:
-  explicit CheckedCommands(const motion::MotionLimits& limits) : limits_(limits) {}
-  void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
-    if (speed < 0 || speed > limits_.maxSpeed) fail("speed outside 0..maximum");
-    if (acceleration < 0 || acceleration > limits_.maxAcceleration)
-      fail("acceleration outside 0..maximum");
-  }
-  void moveAbs(std::int32_t position) override {
-    if (position < kDeepestPosition || position > 0) fail("position outside -30000..0");
-  }
-
- private:
-  motion::MotionLimits limits_;
-};
+// Checks a move against the limits in force.
+void checkMove(const motion::Move& move, const motion::MotionLimits& limits) {
+  if (move.speed < 0 || move.speed > limits.maxSpeed) fail("speed outside 0..maximum");
+  if (move.acceleration < 0 || move.acceleration > limits.maxAcceleration)
+    fail("acceleration outside 0..maximum");
+  if (move.position < kDeepestPosition || move.position > 0) fail("position outside -30000..0");
+}
 
 bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -115,7 +106,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Several datagrams in a row, so the planner also runs from states other than rest.
   motion::PlannerState left = motion::initialPlannerState(limits);
   motion::PlannerState right = motion::initialPlannerState(limits);
-  CheckedCommands commands(limits);
   std::size_t start = 0;
   while (start <= stream.size()) {
     std::size_t end = stream.find(kDatagramSeparator, start);
@@ -133,15 +123,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const auto kept = net::readAngles(datagram, 0);
     const auto reversed = net::readAngles(datagram, 1);
-    if (kept.has_value() != reversed.has_value()) fail("reversal changed whether angles read");
+    if (kept.ok() != reversed.ok()) fail("reversal changed whether angles read");
     if (!kept) continue;
     if (!sameBits(reversed->pitch, -kept->pitch) || !sameBits(reversed->roll, -kept->roll))
       fail("reversal is not a sign flip");
 
     const net::AnglePair angles = reversal == 1 ? *reversed : *kept;
     checkTargets(motion::computeTargets(angles.pitch, angles.roll));
-    motion::planAndCommand(angles.pitch, angles.roll, motion::Side::Left, limits, left, commands);
-    motion::planAndCommand(angles.pitch, angles.roll, motion::Side::Right, limits, right, commands);
+    checkMove(motion::planMove(angles.pitch, angles.roll, motion::Side::Left, limits, left), limits);
+    checkMove(motion::planMove(angles.pitch, angles.roll, motion::Side::Right, limits, right), limits);
     checkTargets(left.previous);
   }
   return 0;

@@ -4,13 +4,13 @@
 
 #include <cmath>
 
-#include "motion/platform_geometry.h"
+#include "motion/seat_geometry.h"
 #include "motion/stroke_geometry.h"
 
 namespace motion {
 namespace {
 
-// Tilts beyond this (degrees, either way) are outside the platform's working range.
+// Tilts beyond this (degrees, either way) are outside the seat's working range.
 constexpr float kAngleGate = 20.0f;
 // Stroke range of the actuators (mm).
 constexpr float kMinStroke = 0.0f;
@@ -20,9 +20,9 @@ constexpr double kPositionUnit = 0.01;
 
 bool withinGate(float angle) { return angle >= -kAngleGate && angle <= kAngleGate; }
 
-float pitchTerm(float pitch) { return pitchStroke(kPlatform, pitch); }
+float pitchTerm(float pitch) { return pitchStroke(kSeat, pitch); }
 
-float rollTerm(float roll) { return rollStroke(kPlatform, roll); }
+float rollTerm(float roll) { return rollStroke(kSeat, roll); }
 
 float clampStroke(float stroke) {
   if (stroke > kMaxStroke) return kMaxStroke;
@@ -73,8 +73,8 @@ std::int32_t controllerPosition(float target) {
   return static_cast<std::int32_t>(static_cast<double>(-target) / kPositionUnit);
 }
 
-void planAndCommand(float pitch, float roll, Side side, const MotionLimits& limits,
-                    PlannerState& state, ActuatorCommands& commands, Scaling scaling) {
+Move planMove(float pitch, float roll, Side side, const MotionLimits& limits, PlannerState& state,
+              Scaling scaling) {
   const Targets targets = computeTargets(pitch, roll);
   const float dL = std::fabs(targets.left - state.previous.left);
   const float dR = std::fabs(targets.right - state.previous.right);
@@ -91,9 +91,9 @@ void planAndCommand(float pitch, float roll, Side side, const MotionLimits& limi
     state.acceleration = scaled(limits.maxAcceleration, ratio, atLeastOne);
   }
 
-  commands.writeVelocity(state.speed, state.acceleration);
-  commands.moveAbs(controllerPosition(side == Side::Left ? targets.left : targets.right));
   state.previous = targets;
+  return {state.speed, state.acceleration,
+          controllerPosition(side == Side::Left ? targets.left : targets.right)};
 }
 
 }  // namespace motion

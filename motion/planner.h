@@ -1,5 +1,5 @@
 // Targets of the three actuators for one angle pair, speed scaled to the largest front move,
-// and the commands for this side's actuator.
+// and the move this side's actuator is to make: the sending is left to the caller.
 #pragma once
 
 #include <cstdint>
@@ -8,12 +8,15 @@
 
 namespace motion {
 
-// Where the planner's commands leave it: the controller in the program, a recorder in tests.
-class ActuatorCommands {
- public:
-  virtual ~ActuatorCommands() = default;
-  virtual void writeVelocity(std::int32_t speed, std::int32_t acceleration) = 0;
-  virtual void moveAbs(std::int32_t position) = 0;
+// One move of this side's actuator: the profile (write_velocity) and the position (move_abs), in
+// the controller's units, sent together.
+struct Move {
+  std::int32_t speed;
+  std::int32_t acceleration;
+  std::int32_t position;  // hundredths of a millimetre, sign reversed
+  bool operator==(const Move& other) const {
+    return speed == other.speed && acceleration == other.acceleration && position == other.position;
+  }
 };
 
 struct MotionLimits {
@@ -51,8 +54,8 @@ enum class Scaling {
   None,             // the limits themselves, whatever moves
 };
 
-void planAndCommand(float pitch, float roll, Side side, const MotionLimits& limits,
-                    PlannerState& state, ActuatorCommands& commands,
-                    Scaling scaling = Scaling::Ratio);
+// The move for one angle pair (degrees), the planner's memory then moved on to its targets.
+Move planMove(float pitch, float roll, Side side, const MotionLimits& limits, PlannerState& state,
+              Scaling scaling = Scaling::Ratio);
 
 }  // namespace motion

@@ -18,38 +18,37 @@ Ride::Ride(Side side, const MotionLimits& full, const RidePolicy& policy)
       policy_(policy),
       planner_(initialPlannerState(rampedLimits(full, policy, 0.0))) {}
 
-void Ride::angles(float pitch, float roll, double now, ActuatorCommands& commands) {
+Move Ride::angles(float pitch, float roll, double now) {
   if (phase_ != Phase::Riding) {
     phase_ = Phase::Riding;
     rampStart_ = now;
   }
   lastAngles_ = now;
   const double elapsed = now - rampStart_;
-  planAndCommand(pitch, roll, side_, rampedLimits(full_, policy_, elapsed), planner_, commands,
-                 ramping(policy_, elapsed) ? Scaling::RatioAtLeastOne : Scaling::Ratio);
+  return planMove(pitch, roll, side_, rampedLimits(full_, policy_, elapsed), planner_,
+                  ramping(policy_, elapsed) ? Scaling::RatioAtLeastOne : Scaling::Ratio);
 }
 
 double Ride::levelDeadline() const {
   if (phase_ != Phase::Riding) return std::numeric_limits<double>::infinity();
-  return silenceDeadline(policy_, lastAngles_);
+  return idleLevelDeadline(policy_, lastAngles_);
 }
 
-void Ride::levelForSilence(ActuatorCommands& commands) {
-  level(commands);
-  phase_ = Phase::LevelledForSilence;
+Move Ride::levelWhenIdle() {
+  phase_ = Phase::LevelledWhenIdle;
+  return level();
 }
 
 bool Ride::levelsBeforeClosing() const {
   return policy_.stopLevelSeconds > 0 && phase_ == Phase::Riding;
 }
 
-void Ride::levelForStop(ActuatorCommands& commands) { level(commands); }
+Move Ride::levelForStop() { return level(); }
 
 // Exactly the gentle limits, however far each side goes: scaled by this side's share of the move
 // they could come down to 0, and with the seat already level the last full speed would stay.
-void Ride::level(ActuatorCommands& commands) {
-  planAndCommand(kLevel, kLevel, side_, gentleLimits(full_, policy_), planner_, commands,
-                 Scaling::None);
+Move Ride::level() {
+  return planMove(kLevel, kLevel, side_, gentleLimits(full_, policy_), planner_, Scaling::None);
 }
 
 }  // namespace motion

@@ -1,5 +1,5 @@
 // What one ride needs: the side, the limits, the planner's memory and the ride policy. Angles
-// move the seat with the limits in force; silence and a stop level it gently, when asked to.
+// move the seat with the limits in force; idleness and a stop level it gently, when asked to.
 #pragma once
 
 #include <optional>
@@ -15,33 +15,33 @@ class Ride {
   enum class Phase {
     WaitingForAngles,  // homed, no angles yet: nothing has moved
     Riding,            // angles have come since homing or since the last levelling
-    LevelledForSilence,
+    LevelledWhenIdle,  // levelled after idleLevelSeconds without angles
   };
 
   Ride(Side side, const MotionLimits& full, const RidePolicy& policy);
 
-  // One angle pair (degrees) that came at `now` (seconds): planned and commanded with the
+  // The move for one angle pair (degrees) that came at `now` (seconds), planned with the
   // limits in force, which ramp up from the gentle ones after homing and after each levelling;
   // while they do, a limit of 1 or more is never scaled down to 0.
-  void angles(float pitch, float roll, double now, ActuatorCommands& commands);
+  Move angles(float pitch, float roll, double now);
 
-  // When the seat is to be levelled for silence: never before the first angles, and not again
-  // until angles have come after a levelling.
+  // When the seat is to be levelled for want of angles (idleLevelSeconds): never before the
+  // first angles, and not again until angles have come after a levelling.
   double levelDeadline() const;
   // The level attitude, once, at exactly the gentle limits (not scaled by the planner's ratio).
-  void levelForSilence(ActuatorCommands& commands);
+  Move levelWhenIdle();
 
   // Whether a stop now levels the seat before the controller closes, and for how long to wait.
   bool levelsBeforeClosing() const;
   double stopLevelSeconds() const { return policy_.stopLevelSeconds; }
-  void levelForStop(ActuatorCommands& commands);
+  Move levelForStop();
 
   Phase phase() const { return phase_; }
   Side side() const { return side_; }
   const PlannerState& planner() const { return planner_; }
 
  private:
-  void level(ActuatorCommands& commands);
+  Move level();
 
   Side side_;
   MotionLimits full_;

@@ -1,4 +1,4 @@
-// The soft start and the silence rule, as the seat's owner sets them.
+// The soft start and the idle rule, as the seat's owner sets them.
 #include "motion/ride_policy.h"
 
 #include <algorithm>
@@ -37,7 +37,7 @@ MotionLimits rampedLimits(const MotionLimits& full, const RidePolicy& policy, do
           between(gentle.maxAcceleration, full.maxAcceleration, fraction)};
 }
 
-double silenceDeadline(const RidePolicy& policy, double lastAngles) {
+double idleLevelDeadline(const RidePolicy& policy, double lastAngles) {
   if (policy.idleLevelSeconds <= 0) return std::numeric_limits<double>::infinity();
   return lastAngles + policy.idleLevelSeconds;
 }

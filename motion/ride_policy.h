@@ -31,8 +31,8 @@ bool ramping(const RidePolicy& policy, double elapsed);
 // each rounded down to a whole unit.
 MotionLimits rampedLimits(const MotionLimits& full, const RidePolicy& policy, double elapsed);
 
-// When the seat is to be levelled for silence, the angles last having come at `lastAngles`; an
+// When the seat is to be levelled for want of angles, the angles last having come at `lastAngles`; an
 // infinite time when that rule is off.
-double silenceDeadline(const RidePolicy& policy, double lastAngles);
+double idleLevelDeadline(const RidePolicy& policy, double lastAngles);
 
 }  // namespace motion

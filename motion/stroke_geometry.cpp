@@ -1,5 +1,5 @@
-// Rolling-platform stroke geometry. The platform tilts by rolling: a tilt by angle a (radians)
-// turns the platform frame about its origin and shifts it by the arc length R·a it rolls:
+// Rolling-seat stroke geometry. The seat tilts by rolling: a tilt by angle a (radians)
+// turns the seat frame about its origin and shifts it by the arc length R·a it rolls:
 //     (p, q)  ->  (cos a·p - sin a·q - R·a,  cos a·q + sin a·p)
 // Trigonometry and its products with coordinates are double; each moved coordinate is then
 // rounded to float, and what follows from moved coordinates is float arithmetic. These
@@ -12,11 +12,11 @@
 namespace motion {
 namespace {
 
-// Written to eleven places as the platform was calibrated, not the library's pi.
+// Written to eleven places as the seat was calibrated, not the library's pi.
 constexpr double kPi = 3.14159265359;
 constexpr double kTwoPi = 6.28318530718;
 
-// The platform's pose for one tilt: rotation and rolling shift.
+// The seat's pose for one tilt: rotation and rolling shift.
 struct Tilt {
   double cosA;
   double sinA;
@@ -51,15 +51,15 @@ float backRotate(float angle, float vx, float vy) {
 // and r the angle in radians, this is  mx·tan r + my·(1 - 1/cos r)  (the rolling shift moves the
 // foot on the floor as much as the mount point, so the radius drops out). The closed form agrees
 // only to 0.0001 mm: the steps below are kept for the seat's exact float strokes.
-float pitchStroke(const PlatformGeometry& platform, float angle) {
-  const Point& rest = platform.mount;
-  const Tilt tilt(platform.rollingRadius, angle);
+float pitchStroke(const SeatGeometry& seat, float angle) {
+  const Point& rest = seat.mount;
+  const Tilt tilt(seat.rollingRadius, angle);
   const Point mount = tilt.move(rest.x, rest.y);
   const Point lower =
-      tilt.move(rest.x, static_cast<double>(rest.y) - static_cast<double>(platform.lowerAxisDrop));
-  const Point upper = tilt.move(platform.axis.x, platform.axis.y);
-  const Point& floorStart = platform.floorStart;
-  const Point& floorEnd = platform.floorEnd;
+      tilt.move(rest.x, static_cast<double>(rest.y) - static_cast<double>(seat.lowerAxisDrop));
+  const Point upper = tilt.move(seat.axis.x, seat.axis.y);
+  const Point& floorStart = seat.floorStart;
+  const Point& floorEnd = seat.floorEnd;
 
   // Meeting point of the moved axis (lower + t·d) with the floor segment (end + u·(start - end)).
   const float dx = upper.x - lower.x;
@@ -86,9 +86,9 @@ float pitchStroke(const PlatformGeometry& platform, float angle) {
 // How far the mount point moved along the tilted axis. With mount point (mx, my), rolling radius
 // R and r the angle in radians, this is  (mx + R·r)·sin r + my·(1 - cos r);  as above, the steps
 // below are kept for the seat's exact float strokes.
-float rollStroke(const PlatformGeometry& platform, float angle) {
-  const Point& rest = platform.mount;
-  const Point mount = Tilt(platform.rollingRadius, angle).move(rest.x, rest.y);
+float rollStroke(const SeatGeometry& seat, float angle) {
+  const Point& rest = seat.mount;
+  const Point mount = Tilt(seat.rollingRadius, angle).move(rest.x, rest.y);
   return backRotate(angle, mount.x - rest.x, mount.y - rest.y);
 }
 

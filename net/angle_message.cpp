@@ -11,16 +11,10 @@ constexpr std::size_t kAngleFields = 2;
 
 // As C's strtof reads a field in the "C" locale, whatever locale a library has set: leading
 // white space skipped, the longest numeric start converted, anything after it ignored.
-std::optional<float> convertField(const std::string& field, std::string* error) {
+platform::Result<float> convertField(const std::string& field) {
   const NumberReading<float> read = readFloat(field);
-  if (read.status == NumberStatus::NoNumber) {
-    if (error) *error = "invalid stof argument";
-    return std::nullopt;
-  }
-  if (read.status == NumberStatus::OutOfRange) {
-    if (error) *error = "stof argument out of range";
-    return std::nullopt;
-  }
+  if (read.status == NumberStatus::NoNumber) return platform::Failure{"invalid stof argument"};
+  if (read.status == NumberStatus::OutOfRange) return platform::Failure{"stof argument out of range"};
   return read.value;
 }
 
@@ -43,18 +37,24 @@ std::vector<std::string> splitFields(std::string_view text) {
   return fields;
 }
 
-std::optional<AnglePair> readAngles(std::string_view text, int reversal, std::string* error) {
+platform::Result<AnglePair> readAngles(std::string_view text) {
   const std::vector<std::string> fields = splitFields(text);
-  if (fields.size() < kAngleFields) {
-    if (error) *error = "fewer than two fields";
-    return std::nullopt;
-  }
-  const std::optional<float> pitch = convertField(fields[0], error);
-  if (!pitch) return std::nullopt;
-  const std::optional<float> roll = convertField(fields[1], error);
-  if (!roll) return std::nullopt;
-  if (reversal == 1) return AnglePair{-*pitch, -*roll};
+  if (fields.size() < kAngleFields) return platform::Failure{"fewer than two fields"};
+  const platform::Result<float> pitch = convertField(fields[0]);
+  if (!pitch) return pitch.failure();
+  const platform::Result<float> roll = convertField(fields[1]);
+  if (!roll) return roll.failure();
   return AnglePair{*pitch, *roll};
+}
+
+AnglePair withReversal(const AnglePair& sent, int reversal) {
+  return reversal == 1 ? AnglePair{-sent.pitch, -sent.roll} : sent;
+}
+
+platform::Result<AnglePair> readAngles(std::string_view text, int reversal) {
+  const platform::Result<AnglePair> sent = readAngles(text);
+  if (!sent) return sent;
+  return withReversal(*sent, reversal);
 }
 
 }  // namespace net

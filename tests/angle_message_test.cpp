@@ -50,7 +50,7 @@ class ReadsAngles : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(ReadsAngles, ConvertsTheFirstTwoFields) {
   const auto angles = net::readAngles(GetParam().text, GetParam().reversal);
-  ASSERT_TRUE(angles.has_value());
+  ASSERT_TRUE(angles.ok());
   EXPECT_PRED2(sameFloat, angles->pitch, GetParam().pitch);
   EXPECT_PRED2(sameFloat, angles->roll, GetParam().roll);
 }
@@ -72,7 +72,7 @@ TEST(ReadsAnglesInAnyLocale, FractionsStayWhenTheProcessLocaleWritesACommaDecima
   ASSERT_TRUE(locale.set()) << "no locale " << testsupport::kCommaDecimalLocale
                             << " (scripts/setup.sh makes it)";
   const auto angles = net::readAngles("-10.5,0.9", 0);
-  ASSERT_TRUE(angles.has_value());
+  ASSERT_TRUE(angles.ok());
   EXPECT_EQ(angles->pitch, -10.5f);
   EXPECT_EQ(angles->roll, 0.9f);
 }
@@ -87,9 +87,9 @@ void PrintTo(const RefusedCase& c, std::ostream* out) { *out << ::testing::Print
 class RefusesText : public ::testing::TestWithParam<RefusedCase> {};
 
 TEST_P(RefusesText, WithTheReason) {
-  std::string reason;
-  EXPECT_FALSE(net::readAngles(GetParam().text, 1, &reason).has_value());
-  EXPECT_EQ(reason, GetParam().reason);
+  const auto angles = net::readAngles(GetParam().text, 1);
+  ASSERT_FALSE(angles.ok());
+  EXPECT_EQ(angles.failure().reason, GetParam().reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(

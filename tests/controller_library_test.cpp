@@ -35,14 +35,14 @@ TEST_P(ExportNames, TakeTheMostTellingNameOrSayWhyNot) {
     taken = name;
     return anyFunction;
   };
-  std::string problem;
-  const platform::LibraryFunction found =
-      controller::findOperation(lookup, {"move_abs", 8, c.decoratedNames}, kRemedy, problem);
+  const platform::Result<platform::LibraryFunction> found =
+      controller::findOperation(lookup, {"move_abs", 8, c.decoratedNames}, kRemedy);
   if (c.taken.empty()) {
-    EXPECT_EQ(found, nullptr);
-    EXPECT_EQ(problem, c.problem);
+    ASSERT_FALSE(found.ok());
+    EXPECT_EQ(found.failure().reason, c.problem);
   } else {
-    EXPECT_EQ(found, anyFunction);
+    ASSERT_TRUE(found.ok());
+    EXPECT_EQ(*found, anyFunction);
     EXPECT_EQ(taken, c.taken);
   }
 }

@@ -1,19 +1,19 @@
-// Stroke geometry of the rolling platform against the platform's known strokes.
+// Stroke geometry of the rolling seat against the seat's known strokes.
 #include <cmath>
 
 #include <gtest/gtest.h>
 
-#include "motion/platform_geometry.h"
+#include "motion/seat_geometry.h"
 #include "motion/stroke_geometry.h"
 
 namespace {
 
-using motion::kPlatform;
+using motion::kSeat;
 
 constexpr double kPi = 3.14159265359;
 
-float pitch(float angle) { return motion::pitchStroke(kPlatform, angle); }
-float roll(float angle) { return motion::rollStroke(kPlatform, angle); }
+float pitch(float angle) { return motion::pitchStroke(kSeat, angle); }
+float roll(float angle) { return motion::rollStroke(kSeat, angle); }
 
 // Neither stroke is odd in the angle: -10 and 10 degrees differ by more than the sign.
 struct KnownStroke {
@@ -49,11 +49,11 @@ TEST(StrokeGeometry, ZeroTiltIsExactlyZero) {
 
 // Closed forms: the foot of the axis is where the rolling radius drops out of the pitch stroke.
 TEST(StrokeGeometry, FollowsTheClosedFormsAcrossTheWorkingRange) {
-  const double mx = kPlatform.mount.x, my = kPlatform.mount.y;
+  const double mx = kSeat.mount.x, my = kSeat.mount.y;
   for (int tenth = -200; tenth <= 200; ++tenth) {
     const float angle = static_cast<float>(tenth) / 10.0f;
     const double r = static_cast<double>(angle) * kPi / 180.0;
-    const double radius = kPlatform.rollingRadius;
+    const double radius = kSeat.rollingRadius;
     const double pitchClosed = mx * std::tan(r) + my * (1.0 - 1.0 / std::cos(r));
     const double rollClosed = (mx + radius * r) * std::sin(r) + my * (1.0 - std::cos(r));
     EXPECT_NEAR(pitch(angle), pitchClosed, 1e-4) << "pitch at " << angle;
@@ -67,7 +67,7 @@ TEST(StrokeGeometry, OutsideTheRangeTheAxisMissesTheFloorAndMeasuresFromZero) {
 
 TEST(StrokeGeometry, FloorParallelToTheAxisStillGivesAFiniteStroke) {
   // A vertical floor segment at x = 0 runs along the untilted axis and never meets it.
-  motion::PlatformGeometry upright = kPlatform;
+  motion::SeatGeometry upright = kSeat;
   upright.floorStart = {0.0f, -1000.0f};
   upright.floorEnd = {0.0f, 1000.0f};
   EXPECT_EQ(motion::pitchStroke(upright, 0.0f), 0.0f);

@@ -1,4 +1,4 @@
-// The planner as sequences of datagrams for both sides, against a recording controller.
+// The planner as sequences of datagrams for both sides: the moves it returns.
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -8,40 +8,25 @@
 #include "motion/planner.h"
 #include "motion/ride.h"
 
+namespace motion {
+
+// A move as the tables below write it.
+void PrintTo(const Move& move, std::ostream* out) {
+  *out << "{" << move.speed << ", " << move.acceleration << ", " << move.position << "}";
+}
+
+}  // namespace motion
+
 namespace {
 
 using motion::Side;
 
-struct Command {
-  std::int32_t speed;
-  std::int32_t acceleration;
-  std::int32_t position;
-  bool operator==(const Command& other) const {
-    return speed == other.speed && acceleration == other.acceleration && position == other.position;
-  }
-};
+using Command = motion::Move;
 
-std::ostream& operator<<(std::ostream& out, const Command& c) {
-  return out << "{" << c.speed << ", " << c.acceleration << ", " << c.position << "}";
-}
-
-// Pairs each write_velocity with the move_abs after it; a lone or reordered call shows up.
-class Recorder : public motion::ActuatorCommands {
- public:
-  void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
-    EXPECT_FALSE(pending_) << "two velocity commands without a move between them";
-    pending_ = true;
-    commands.push_back({speed, acceleration, 0});
-  }
-  void moveAbs(std::int32_t position) override {
-    ASSERT_TRUE(pending_) << "a move without its velocity command first";
-    pending_ = false;
-    commands.back().position = position;
-  }
+// The moves a ride returns, in order.
+struct Recorder {
   std::vector<Command> commands;
-
- private:
-  bool pending_ = false;
+  void operator()(const Command& move) { commands.push_back(move); }
 };
 
 struct Angles {
@@ -54,7 +39,7 @@ std::vector<Command> run(Side side, const std::vector<Angles>& sequence,
   motion::PlannerState state = motion::initialPlannerState(limits);
   Recorder recorder;
   for (const Angles& a : sequence) {
-    motion::planAndCommand(a.pitch, a.roll, side, limits, state, recorder);
+    recorder(motion::planMove(a.pitch, a.roll, side, limits, state));
   }
   return recorder.commands;
 }
@@ -91,7 +76,7 @@ TEST_P(PlannerScenario, RideWithTheRulesOffCommandsAsThePlannerDoes) {
     motion::Ride ride(side, {20000, 33}, motion::RidePolicy{});
     Recorder recorder;
     double now = 0;
-    for (const Angles& a : GetParam().sequence) ride.angles(a.pitch, a.roll, now += 100, recorder);
+    for (const Angles& a : GetParam().sequence) recorder(ride.angles(a.pitch, a.roll, now += 100));
     EXPECT_EQ(recorder.commands, side == Side::Left ? GetParam().left : GetParam().right);
     EXPECT_FALSE(ride.levelsBeforeClosing());
     EXPECT_TRUE(std::isinf(ride.levelDeadline()));
@@ -210,7 +195,7 @@ TEST(Ride, StartsAtTheGentleSpeedWhenRamping) {
   for (const std::int32_t ramp : {0, 2}) {
     motion::Ride ride(Side::Right, {20000, 33}, motion::RidePolicy{10, ramp, 0, 0});
     Recorder recorder;
-    ride.angles(0, 0, 5.0, recorder);
+    recorder(ride.angles(0, 0, 5.0));
     EXPECT_EQ(recorder.commands,
               (std::vector<Command>{ramp > 0 ? Command{2000, 3, -15000} : Command{20000, 33, -15000}}));
   }
@@ -221,10 +206,10 @@ TEST(Ride, StartsAtTheGentleSpeedWhenRamping) {
 TEST(Ride, RampNeverScalesALimitDownToZero) {
   motion::Ride ride(Side::Right, {20000, 33}, motion::RidePolicy{10, 2, 0, 0});
   Recorder recorder;
-  ride.angles(-10, -5, 0.0, recorder);  // gentle 2000 3, the right's share about 0.277
-  ride.angles(20, -20, 0.5, recorder);  // a quarter up the ramp: 6500 10, the right moves most
-  ride.angles(20, -19, 1.0, recorder);  // the right held at the 300 mm clamp: share 0
-  ride.angles(20, -20, 2.0, recorder);  // past the ramp
+  recorder(ride.angles(-10, -5, 0.0));  // gentle 2000 3, the right's share about 0.277
+  recorder(ride.angles(20, -20, 0.5));  // a quarter up the ramp: 6500 10, the right moves most
+  recorder(ride.angles(20, -19, 1.0));  // the right held at the 300 mm clamp: share 0
+  recorder(ride.angles(20, -20, 2.0));  // past the ramp
   EXPECT_EQ(recorder.commands, (std::vector<Command>{{553, 1, -12638},
                                                      {6500, 10, -30000},
                                                      {1, 1, -30000},
@@ -252,11 +237,11 @@ TEST(Ride, LevelsAtExactlyTheGentleLimits) {
     for (const bool forStop : {false, true}) {
       motion::Ride ride(c.side, c.full, motion::RidePolicy{10, 0, 1, 3});
       Recorder recorder;
-      ride.angles(c.before.pitch, c.before.roll, 10.0, recorder);
+      recorder(ride.angles(c.before.pitch, c.before.roll, 10.0));
       if (forStop) {
-        ride.levelForStop(recorder);
+        recorder(ride.levelForStop());
       } else {
-        ride.levelForSilence(recorder);
+        recorder(ride.levelWhenIdle());
       }
       EXPECT_EQ(recorder.commands, (std::vector<Command>{c.riding, c.level}))
           << c.name << (forStop ? ", for a stop" : ", for silence");
@@ -272,19 +257,19 @@ TEST(Ride, RampsLevelsForSilenceRampsAgainAndLevelsBeforeClosing) {
   EXPECT_TRUE(std::isinf(ride.levelDeadline()));
   EXPECT_FALSE(ride.levelsBeforeClosing());
 
-  ride.angles(10, 0, 100.0, recorder);  // the ramp starts at the gentle limits
-  ride.angles(0, 0, 101.0, recorder);   // half way up the ramp
-  ride.angles(10, 0, 101.75, recorder);  // before the silence limit, which moves on
+  recorder(ride.angles(10, 0, 100.0));  // the ramp starts at the gentle limits
+  recorder(ride.angles(0, 0, 101.0));   // half way up the ramp
+  recorder(ride.angles(10, 0, 101.75));  // before the silence limit, which moves on
   EXPECT_DOUBLE_EQ(ride.levelDeadline(), 102.75);
-  ride.angles(0, 0, 102.5, recorder);   // past the ramp: full limits
-  ride.angles(10, 0, 102.6, recorder);
+  recorder(ride.angles(0, 0, 102.5));   // past the ramp: full limits
+  recorder(ride.angles(10, 0, 102.6));
   EXPECT_TRUE(ride.levelsBeforeClosing());
-  ride.levelForSilence(recorder);       // pitched, so the level move is a real one
-  EXPECT_EQ(ride.phase(), motion::Ride::Phase::LevelledForSilence);
+  recorder(ride.levelWhenIdle());       // pitched, so the level move is a real one
+  EXPECT_EQ(ride.phase(), motion::Ride::Phase::LevelledWhenIdle);
   EXPECT_TRUE(std::isinf(ride.levelDeadline())) << "levels once per silence";
   EXPECT_FALSE(ride.levelsBeforeClosing()) << "already level";
-  ride.angles(10, 0, 200.0, recorder);  // the ramp starts again
-  ride.levelForStop(recorder);
+  recorder(ride.angles(10, 0, 200.0));  // the ramp starts again
+  recorder(ride.levelForStop());
   EXPECT_EQ(recorder.commands, (std::vector<Command>{{2000, 3, -21786},
                                                      {11000, 18, -15000},
                                                      {17750, 29, -21786},

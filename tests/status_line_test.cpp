@@ -29,7 +29,7 @@ TEST(StatusText, FitsSeventyNineColumnsDroppingTheLeastNeededFirst) {
     std::string expected;
   };
   StatusFigures levelled = riding(99.6, 0, 1.4996f, 2.0f);
-  levelled.state = RunState::LevelledAfterSilence;
+  levelled.state = RunState::LevelledWhenIdle;
   const float huge = std::numeric_limits<float>::max();
   for (const Case& c : {
            Case{riding(100.0, 0, 5.0f, -2.5f),

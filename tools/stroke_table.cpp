@@ -167,9 +167,11 @@ StrokeRow strokeRow(double pitch, double roll, const StrokeOptions& options) {
   if (options.asSent) {
     // Exactly what a receiver does with the datagram: its own reader applies the reversal.
     row.datagram = datagramField(pitch) + "," + datagramField(roll);
-    const std::optional<net::AnglePair> angles =
-        net::readAngles(row.datagram, options.reversal, &row.dropped);
-    if (!angles) return row;
+    const platform::Result<net::AnglePair> angles = net::readAngles(row.datagram, options.reversal);
+    if (!angles) {
+      row.dropped = angles.failure().reason;
+      return row;
+    }
     row.pitch = angles->pitch;
     row.roll = angles->roll;
   } else {

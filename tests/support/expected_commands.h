@@ -1,5 +1,6 @@
-// The controller calls a receiver should make, worked out with its own reader and planner: what
-// a receiver adds to them is the receiving, the skipping and the calls themselves.
+// The controller calls a receiver should make for many texts, worked out with its own reader and
+// planner, for the long comparisons (the soak, every calling convention, the bench run): what a
+// receiver adds to them is the receiving, the skipping and the calls themselves.
 #pragma once
 
 #include <string>
@@ -8,13 +9,6 @@
 #include "motion/planner.h"
 
 namespace testsupport {
-
-// The planner's commands spelled as the stand-in's trace spells them.
-struct TraceRecorder final : motion::ActuatorCommands {
-  std::vector<std::string> calls;
-  void writeVelocity(std::int32_t speed, std::int32_t acceleration) override;
-  void moveAbs(std::int32_t position) override;
-};
 
 // "write_velocity 0 SPEED ACCEL" and "move_abs 0 POSITION" for every text a receiver takes, from
 // rest; each text is cut at its first zero byte, as a datagram's is.
