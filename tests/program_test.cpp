@@ -109,6 +109,18 @@ std::vector<std::string> callsAfterHoming(const std::vector<std::string>& calls)
   return after;
 }
 
+// The moves `left` or `right` as the stand-in's trace spells them.
+std::vector<std::string> traced(Side side, const std::vector<motion::Move>& left,
+                                const std::vector<motion::Move>& right) {
+  std::vector<std::string> calls;
+  for (const motion::Move& move : side == Side::Left ? left : right) {
+    calls.push_back("write_velocity 0 " + std::to_string(move.speed) + " " +
+                    std::to_string(move.acceleration));
+    calls.push_back("move_abs 0 " + std::to_string(move.position));
+  }
+  return calls;
+}
+
 class ProgramTest : public ::testing::TestWithParam<Side> {};
 
 std::string sideName(const ::testing::TestParamInfo<Side>& info) {
@@ -129,7 +141,8 @@ TEST_P(ProgramTest, SettingsChooseThePortAndTheOtherSidesKeyIsIgnored) {
   for (const std::string& text : texts) ASSERT_TRUE(sender.send(text));
   ASSERT_TRUE(waitForCalls(run.trace, "move_abs", texts.size()));
   EXPECT_EQ(callsAfterHoming(run.calls()),
-            expectedCommands(GetParam(), texts, {1000, 10}, 0));
+            traced(GetParam(), {{723, 7, -9841}, {1000, 10, -21906}, {1000, 10, -21906}},
+                   {{1000, 10, -22132}, {325, 3, -18201}, {325, 3, -18201}}));
   run.expectCleanStop();
 }
 
@@ -151,7 +164,12 @@ TEST_P(ProgramTest, EveryDatagramCommandsTheActuatorAndBadOnesChangeNothing) {
   };
   DatagramSender sender(receiverPort(GetParam()));
   for (const std::string& text : texts) ASSERT_TRUE(sender.send(text)) << "no socket for " << text;
-  const std::vector<std::string> expected = expectedCommands(GetParam(), texts, {20000, 33}, 1);
+  const std::vector<std::string> expected =
+      traced(GetParam(),
+             {{20000, 33, -22132}, {579, 0, -21786}, {579, 0, -21786}, {20000, 33, -15000},
+              {9225, 15, -21918}},
+             {{14465, 23, -9841}, {20000, 33, -21786}, {20000, 33, -21786}, {20000, 33, -15000},
+              {20000, 33, -30000}});
   ASSERT_TRUE(waitForCalls(run.trace, "move_abs", expected.size() / 2));
   EXPECT_EQ(callsAfterHoming(run.calls()), expected);
   run.expectCleanStop();
@@ -622,7 +640,9 @@ TEST_P(ProgramTest, FractionsReadTheSameAfterTheLibrarySetsACommaDecimalLocale) 
   DatagramSender sender(receiverPort(GetParam()));
   for (const std::string& text : texts) ASSERT_TRUE(sender.send(text));
   ASSERT_TRUE(waitForCalls(run.trace, "move_abs", texts.size()));
-  EXPECT_EQ(callsAfterHoming(run.calls()), expectedCommands(GetParam(), texts, {20000, 33}, 1));
+  EXPECT_EQ(callsAfterHoming(run.calls()),
+            traced(GetParam(), {{17121, 28, -21614}, {11867, 19, -13237}, {1974, 3, -12987}},
+                   {{20000, 33, -22725}, {20000, 33, -8607}, {20000, 33, -11134}}));
   run.expectCleanStop();
 }
 
