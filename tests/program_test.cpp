@@ -1157,9 +1157,14 @@ TEST_P(ControllerLibrary, CommandsAsPlannedWhateverItsConvention) {
     texts.push_back(std::to_string(i % 41 - 20) + "." + std::to_string(i % 10) + "," +
                     std::to_string(i * 7 % 41 - 20));
   }
+  // Each datagram once the one before has moved the actuator, so that none is queued behind
+  // another: every one is a move of its own.
   DatagramSender sender(receiverPort(Side::Left));
-  for (const std::string& text : texts) ASSERT_TRUE(sender.send(text)) << "no socket for " << text;
-  ASSERT_TRUE(waitForCalls(run.trace, "move_abs", texts.size()));
+  TraceCounter moves(run.trace, "move_abs");
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    sender.sendNow(texts[i]);
+    ASSERT_TRUE(waitFor([&] { return moves.count() > i; }, 10s, 1ms)) << "no move for " << texts[i];
+  }
   const std::vector<std::string> calls = run.calls();
   ASSERT_GE(calls.size(), 3u);
   EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 3),

@@ -10,6 +10,9 @@
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
+#include <thread>
+
+#include "support/receiver_process.h"
 
 namespace testsupport {
 
@@ -54,6 +57,9 @@ bool DatagramSender::send(const std::string& payload, std::chrono::milliseconds 
       },
       timeout, 1ms);
   if (!ready) return false;
+  // Taken is not yet acted on: give the receiver the moment its text takes, so that the next
+  // datagram is not queued with this one.
+  std::this_thread::sleep_for(launchedThroughEmulator() ? 15ms : 3ms);
   sendNow(payload);
   return true;
 }

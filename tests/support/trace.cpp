@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <utility>
 #include <sstream>
 
 namespace testsupport {
@@ -50,6 +52,23 @@ std::size_t countCalls(const std::string& tracePath, const std::string& operatio
 bool waitForCalls(const std::string& tracePath, const std::string& operation, std::size_t count,
                   std::chrono::milliseconds timeout) {
   return waitFor([&] { return countCalls(tracePath, operation) >= count; }, timeout);
+}
+
+TraceCounter::TraceCounter(std::string tracePath, std::string operation)
+    : path_(std::move(tracePath)), operation_(" " + std::move(operation) + " ") {}
+
+std::size_t TraceCounter::count() {
+  std::ifstream file(path_, std::ios::binary);
+  if (!file.seekg(static_cast<std::streamoff>(read_))) return count_;
+  std::string fresh((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  read_ += fresh.size();
+  partial_ += fresh;
+  for (std::size_t end; (end = partial_.find('\n')) != std::string::npos;) {
+    // "<seconds> <operation> <arguments...>"
+    count_ += (partial_.substr(0, end) + " ").find(operation_) != std::string::npos;
+    partial_.erase(0, end + 1);
+  }
+  return count_;
 }
 
 }  // namespace testsupport

@@ -30,4 +30,19 @@ bool waitForCalls(const std::string& tracePath, const std::string& operation, st
                   std::chrono::milliseconds timeout = 10s);
 std::size_t countCalls(const std::string& tracePath, const std::string& operation);
 
+// Counts the lines of one operation in a trace as it grows, reading each byte once: for waits on
+// a long run, one call at a time.
+class TraceCounter {
+ public:
+  TraceCounter(std::string tracePath, std::string operation);
+  std::size_t count();
+
+ private:
+  std::string path_;
+  std::string operation_;
+  std::size_t read_ = 0;  // bytes of the file taken so far
+  std::string partial_;   // a line not yet ended
+  std::size_t count_ = 0;
+};
+
 }  // namespace testsupport
