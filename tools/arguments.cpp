@@ -3,10 +3,8 @@
 #include "tools/arguments.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "net/c_number.h"
-#include "platform/standard_output.h"
 
 namespace bench {
 
@@ -42,70 +40,67 @@ std::optional<std::vector<double>> parseNumbers(std::string_view text, std::size
   return values;
 }
 
-std::optional<HostPort> parseHostPort(std::string_view text) {
+platform::Result<HostPort> parseHostPort(std::string_view text) {
+  const platform::Failure refusal{"expected HOST:PORT with a port from 1 to 65535"};
   const std::size_t colon = text.rfind(':');
-  if (colon == std::string_view::npos || colon == 0) return std::nullopt;
+  if (colon == std::string_view::npos || colon == 0) return refusal;
   const std::string_view port = text.substr(colon + 1);
-  if (port.empty() || port.size() > 5) return std::nullopt;
+  if (port.empty() || port.size() > 5) return refusal;
   unsigned long number = 0;
   for (const char c : port) {
-    if (c < '0' || c > '9') return std::nullopt;
+    if (c < '0' || c > '9') return refusal;
     number = number * 10 + static_cast<unsigned long>(c - '0');
   }
-  if (number < 1 || number > 65535) return std::nullopt;
+  if (number < 1 || number > 65535) return refusal;
   return HostPort{std::string(text.substr(0, colon)), static_cast<std::uint16_t>(number)};
 }
 
-ArgumentReader::ArgumentReader(int argc, const char* const* argv) {
-  firstPlainOnly_ = static_cast<std::size_t>(argc);
+platform::Result<Asked> readCommandLine(int argc, const char* const* argv,
+                                        const KnownOptions& known, const TakeOption& take,
+                                        std::vector<std::string>* plain) {
+  // The first "--" itself is dropped; what follows it is plain whatever it looks like.
+  std::vector<std::string> arguments;
+  std::size_t firstPlainOnly = static_cast<std::size_t>(argc);
   for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]) == "--" && firstPlainOnly_ == static_cast<std::size_t>(argc)) {
-      firstPlainOnly_ = arguments_.size();
+    if (std::string(argv[i]) == "--" && firstPlainOnly == static_cast<std::size_t>(argc)) {
+      firstPlainOnly = arguments.size();
       continue;
     }
-    arguments_.emplace_back(argv[i]);
+    arguments.emplace_back(argv[i]);
   }
-}
-
-bool ArgumentReader::nextIsOption(std::string& name) const {
-  if (done() || next_ >= firstPlainOnly_) return false;
-  const std::string& argument = arguments_[next_];
-  if (argument.size() < 2 || argument[0] != '-' || parseNumber(argument)) return false;
-  name = argument.substr(0, argument.find('='));
-  return true;
-}
-
-std::string ArgumentReader::takePlain() { return arguments_[next_++]; }
-
-bool ArgumentReader::takeValue(std::string& value, std::string& error) {
-  const std::string& argument = arguments_[next_++];
-  const std::size_t equals = argument.find('=');
-  if (equals != std::string::npos) {
-    value = argument.substr(equals + 1);
-    return true;
-  }
-  if (done()) {
-    error = argument + " needs a value";
+  const auto isOneOf = [](const std::vector<std::string>& names, const std::string& name) {
+    for (const std::string& each : names) {
+      if (name == each) return true;
+    }
     return false;
+  };
+  for (std::size_t next = 0; next < arguments.size();) {
+    const bool plainOnly = next >= firstPlainOnly;
+    const std::string& argument = arguments[next++];
+    if (plainOnly || argument.size() < 2 || argument[0] != '-' || parseNumber(argument)) {
+      if (plain == nullptr) return platform::Failure{"unexpected argument '" + argument + "'"};
+      plain->push_back(argument);
+      continue;
+    }
+    const std::size_t equals = argument.find('=');
+    const std::string name = argument.substr(0, equals);
+    if (name == "--help" || name == "-h") return Asked::Help;
+    if (name == "--version") return Asked::Version;
+    std::string value;
+    if (isOneOf(known.flags, name)) {
+      if (equals != std::string::npos) return platform::Failure{name + " takes no value"};
+    } else if (!isOneOf(known.withValue, name)) {
+      return platform::Failure{"unknown option " + name};
+    } else if (equals != std::string::npos) {
+      value = argument.substr(equals + 1);
+    } else if (next < arguments.size()) {
+      value = arguments[next++];
+    } else {
+      return platform::Failure{argument + " needs a value"};
+    }
+    if (std::optional<platform::Failure> refusal = take(name, value)) return *refusal;
   }
-  value = arguments_[next_++];
-  return true;
-}
-
-bool ArgumentReader::takeFlag(std::string& error) {
-  const std::string& argument = arguments_[next_++];
-  if (argument.find('=') != std::string::npos) {
-    error = argument.substr(0, argument.find('=')) + " takes no value";
-    return false;
-  }
-  return true;
-}
-
-int finishStandardOutput(const char* tool, int status) {
-  std::string reason;
-  if (platform::standardOutputArrived(reason)) return status;
-  std::fprintf(stderr, "%s: cannot write the output: %s\n", tool, reason.c_str());
-  return kExitOutputFailed;
+  return Asked::Run;
 }
 
 }  // namespace bench

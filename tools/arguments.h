@@ -1,15 +1,20 @@
-// Reading command-line values for the bench tools: strict numbers, angle pairs, HOST:PORT.
+// Reading the bench tools' command lines: one option reader for both tools, strict numbers,
+// angle pairs and HOST:PORT.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/failure.h"
+
 namespace bench {
 
 // The whole text as a finite decimal number ("12", "-0.5", "1e-3"); anything else is empty.
+// Empty is an answer, not a failure: each option words its own refusal.
 std::optional<double> parseNumber(std::string_view text);
 
 // Comma-separated finite numbers, exactly `count` of them ("10,-5" for count 2).
@@ -20,37 +25,28 @@ struct HostPort {
   std::uint16_t port;
 };
 
-// "HOST:PORT" with a port in 1..65535; the host is not looked up here.
-std::optional<HostPort> parseHostPort(std::string_view text);
+// "HOST:PORT" with a port in 1..65535; the host is not looked up here. The failure says what
+// was expected.
+platform::Result<HostPort> parseHostPort(std::string_view text);
 
-// Walks argv the way both tools read it: "--name value", "--name=value", flags, and plain
-// arguments (a negative number is a plain argument, not an option).
-class ArgumentReader {
- public:
-  ArgumentReader(int argc, const char* const* argv);
+// What a command line asks a tool for, when it is not refused.
+enum class Asked { Run, Help, Version };
 
-  bool done() const { return next_ >= arguments_.size(); }
-  // True when the next argument is an option; its name (without a value) goes to `name`.
-  bool nextIsOption(std::string& name) const;
-  // Takes the next argument as a plain one.
-  std::string takePlain();
-  // Takes the option and its value; false with `error` set when the value is missing.
-  bool takeValue(std::string& value, std::string& error);
-  // Takes an option that carries no value; false when one was attached with '='.
-  bool takeFlag(std::string& error);
-
- private:
-  std::vector<std::string> arguments_;
-  std::size_t next_ = 0;
-  std::size_t firstPlainOnly_;  // arguments after "--" are plain whatever they look like
+// The options a tool knows by name, besides -h/--help and --version.
+struct KnownOptions {
+  std::vector<std::string> withValue;  // "--rate 100" or "--rate=100"
+  std::vector<std::string> flags;      // "--quiet"; "--quiet=yes" is refused
 };
 
-// Exit status when standard output could not take what was written.
-constexpr int kExitOutputFailed = 1;
+// Takes one option, in command-line order: its name and its value (empty for a flag).
+using TakeOption = std::function<std::optional<platform::Failure>(const std::string& name,
+                                                                  const std::string& value)>;
 
-// Flushes standard output (platform::beginStandardOutput before writing). Returns `status`
-// when everything written arrived; otherwise says so in one line on standard error,
-// "<tool>: cannot write the output: <reason>", and returns kExitOutputFailed.
-int finishStandardOutput(const char* tool, int status);
+// Reads argv from left to right; the first refusal or -h/--help/--version ends the reading.
+// Plain arguments (a negative number is one, and so is everything after "--") go to `plain`,
+// or are refused when it is null.
+platform::Result<Asked> readCommandLine(int argc, const char* const* argv,
+                                        const KnownOptions& known, const TakeOption& take,
+                                        std::vector<std::string>* plain);
 
 }  // namespace bench

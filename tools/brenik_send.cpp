@@ -6,14 +6,12 @@
 
 #include "platform/console_window.h"
 #include "platform/platform.h"
-#include "tools/send_options.h"
 #include "platform/standard_output.h"
+#include "tools/exit_status.h"
+#include "tools/send_options.h"
 
 namespace {
 
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-constexpr int kExitStopped = 130;
 constexpr double kProgressInterval = 0.2;  // seconds between progress lines on a terminal
 constexpr std::size_t kReadChunk = 64 * 1024;  // bytes per read of a replay file
 
@@ -39,15 +37,10 @@ bool resolveTargets(const std::vector<bench::HostPort>& wanted, std::vector<Targ
   return true;
 }
 
-// Reads and checks the replay file; 0 when it can be played, else the exit status.
-int loadReplay(bench::SendOptions& options) {
-  const std::string& path = options.replayPath;
+// The replay file's text, at most one byte past the limit: enough to tell that it is too large.
+platform::Result<std::string> readReplayText(const std::string& path) {
   platform::InputFile file(path);
-  if (!file.good()) {
-    fail("cannot read replay file '" + path + "': " + file.error());
-    return kExitFailed;
-  }
-  // One byte past the limit is enough to tell that the file is too large.
+  if (!file.good()) return platform::Failure{file.error()};
   std::string text;
   std::vector<char> chunk(kReadChunk);
   while (text.size() <= bench::kMaxReplayBytes) {
@@ -56,29 +49,38 @@ int loadReplay(bench::SendOptions& options) {
     if (got == 0) break;
     text.append(chunk.data(), got);
   }
-  if (file.readFailed()) {
-    fail("cannot read replay file '" + path + "': " + file.error());
-    return kExitFailed;
+  if (file.readFailed()) return platform::Failure{file.error()};
+  return text;
+}
+
+// Reads and checks the replay file; kToolDone when it can be played, else the exit status.
+int loadReplay(bench::SendOptions& options) {
+  const std::string& path = options.replayPath;
+  const platform::Result<std::string> text = readReplayText(path);
+  if (!text) {
+    fail("cannot read replay file '" + path + "': " + text.failure().reason);
+    return bench::kToolFailed;
   }
-  if (text.size() > bench::kMaxReplayBytes) {
+  if (text->size() > bench::kMaxReplayBytes) {
     fail("replay file '" + path + "' is larger than " +
          std::to_string(bench::kMaxReplayBytes >> 20) + " MiB; replay a shorter stretch");
-    return kExitUsage;
+    return bench::kToolBadArguments;
   }
-  std::string error;
-  if (!bench::parseReplay(text, options.motion.replay, error)) {
-    fail(path + ": " + error);
-    return kExitFailed;
+  platform::Result<std::vector<bench::ReplaySample>> rows = bench::parseReplay(*text);
+  if (!rows) {
+    fail(path + ": " + rows.failure().reason);
+    return bench::kToolFailed;
   }
+  options.motion.replay = std::move(*rows);
   const double span = bench::replaySpan(options.motion);
   if (!(span <= bench::kMaxDuration)) {
     char why[160];
     std::snprintf(why, sizeof why, "its rows span %g s, more than the %g s (seven days) a run "
                   "may last; replay a shorter stretch", span, bench::kMaxDuration);
     fail(path + ": " + why);
-    return kExitUsage;
+    return bench::kToolBadArguments;
   }
-  return 0;
+  return bench::kToolDone;
 }
 
 void showProgress(long long sent, long long total, double elapsed, double duration, bool last) {
@@ -120,7 +122,7 @@ int run(bench::SendOptions& options) {
   std::string error;
   if (!platform::startSockets(error)) {
     fail("cannot start the socket library: " + error);
-    return kExitFailed;
+    return bench::kToolFailed;
   }
   std::vector<Target> targets;
   const platform::SocketHandle socket =
@@ -129,7 +131,7 @@ int run(bench::SendOptions& options) {
   if (socket == platform::kInvalidSocket) {
     if (!error.empty()) fail("cannot open a UDP socket: " + error);
     platform::stopSockets();
-    return kExitFailed;
+    return bench::kToolFailed;
   }
 
   std::FILE* log = nullptr;
@@ -140,13 +142,13 @@ int run(bench::SendOptions& options) {
       if (log != nullptr) std::fclose(log);
       platform::closeSocket(socket);
       platform::stopSockets();
-      return kExitFailed;
+      return bench::kToolFailed;
     }
   }
 
   const bool progress = !options.quiet && platform::standardErrorIsTerminal();
   platform::installStopHandler();
-  int status = 0;
+  int status = bench::kToolDone;
   long long sent = 0;
   const double start = platform::monotonicSeconds();
   double nextProgress = start;
@@ -155,13 +157,13 @@ int run(bench::SendOptions& options) {
     const double offset = static_cast<double>(tick) / rate;
     platform::sleepUntil(start + offset);
     if (platform::stopRequested()) {
-      status = kExitStopped;
+      status = bench::kToolStopped;
       break;
     }
     if (bench::pausedAt(options, offset)) continue;
     const bench::Angles angles = bench::anglesAt(options.motion, offset);
     if (!sendTick(socket, targets, bench::formatAngleMessage(angles.pitch, angles.roll), log)) {
-      status = kExitFailed;
+      status = bench::kToolFailed;
       break;
     }
     ++sent;
@@ -172,13 +174,13 @@ int run(bench::SendOptions& options) {
     }
   }
   if (progress) showProgress(sent, total, platform::monotonicSeconds() - start, duration, true);
-  if (status == kExitStopped && !progress && !options.quiet) {
+  if (status == bench::kToolStopped && !progress && !options.quiet) {
     fail("stopped after " + std::to_string(sent) + " of " + std::to_string(total) + " ticks");
   }
 
-  if (log != nullptr && std::fclose(log) != 0 && status == 0) {
+  if (log != nullptr && std::fclose(log) != 0 && status == bench::kToolDone) {
     fail("writing the log failed");
-    status = kExitFailed;
+    status = bench::kToolFailed;
   }
   platform::closeSocket(socket);
   platform::stopSockets();
@@ -186,22 +188,23 @@ int run(bench::SendOptions& options) {
 }
 
 int sendAsAsked(int argc, char** argv) {
-  bench::SendCommand command = bench::parseSendArguments(argc, argv);
+  platform::Result<bench::SendCommand> command = bench::parseSendArguments(argc, argv);
   platform::beginStandardOutput();
-  switch (command.action) {
-    case bench::SendCommand::Action::Help:
+  if (!command) {
+    fail(command.failure().reason + " (try --help)");
+    return bench::kToolBadArguments;
+  }
+  switch (command->asked) {
+    case bench::Asked::Help:
       std::fputs(bench::kSendUsage, stdout);
-      return bench::finishStandardOutput(kTool, 0);
-    case bench::SendCommand::Action::Version:
+      return bench::finishStandardOutput(kTool, bench::kToolDone);
+    case bench::Asked::Version:
       std::printf("%s %s\n", kTool, BRENIK_VERSION);
-      return bench::finishStandardOutput(kTool, 0);
-    case bench::SendCommand::Action::Refuse:
-      fail(command.error + " (try --help)");
-      return kExitUsage;
-    case bench::SendCommand::Action::Send:
+      return bench::finishStandardOutput(kTool, bench::kToolDone);
+    case bench::Asked::Run:
       break;
   }
-  return run(command.options);
+  return run(command->options);
 }
 
 }  // namespace

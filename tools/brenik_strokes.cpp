@@ -3,31 +3,30 @@
 
 #include "platform/console_window.h"
 #include "platform/standard_output.h"
-#include "tools/arguments.h"
+#include "tools/exit_status.h"
 #include "tools/stroke_table.h"
 
 namespace {
 
 constexpr const char* kTool = "brenik-strokes";
-constexpr int kExitUsage = 2;
 
 int strokesAsAsked(int argc, char** argv) {
-  const bench::StrokeCommand command = bench::parseStrokeArguments(argc, argv);
-  if (command.action == bench::StrokeCommand::Action::Refuse) {
-    std::fprintf(stderr, "%s: %s (try --help)\n", kTool, command.error.c_str());
-    return kExitUsage;
+  const platform::Result<bench::StrokeCommand> command = bench::parseStrokeArguments(argc, argv);
+  if (!command) {
+    std::fprintf(stderr, "%s: %s (try --help)\n", kTool, command.failure().reason.c_str());
+    return bench::kToolBadArguments;
   }
   platform::beginStandardOutput();
-  if (command.action == bench::StrokeCommand::Action::Help) {
+  if (command->asked == bench::Asked::Help) {
     std::fputs(bench::kStrokesUsage, stdout);
-  } else if (command.action == bench::StrokeCommand::Action::Version) {
+  } else if (command->asked == bench::Asked::Version) {
     std::printf("%s %s\n", kTool, BRENIK_VERSION);
   } else {
     const std::string text =
-        bench::formatStrokes(bench::strokeRows(command.options), command.options);
+        bench::formatStrokes(bench::strokeRows(command->options), command->options);
     std::fputs(text.c_str(), stdout);
   }
-  return bench::finishStandardOutput(kTool, 0);
+  return bench::finishStandardOutput(kTool, bench::kToolDone);
 }
 
 }  // namespace

@@ -76,8 +76,8 @@ double replaySpan(const Motion& motion) {
   return motion.replay.back().time - motion.replay.front().time;
 }
 
-bool parseReplay(std::string_view text, std::vector<ReplaySample>& samples, std::string& error) {
-  samples.clear();
+platform::Result<std::vector<ReplaySample>> parseReplay(std::string_view text) {
+  std::vector<ReplaySample> samples;
   std::size_t lineNumber = 0;
   bool headerAllowed = true;
   while (!text.empty()) {
@@ -103,20 +103,16 @@ bool parseReplay(std::string_view text, std::vector<ReplaySample>& samples, std:
     const std::optional<double> pitch = fields.size() > 1 ? parseNumber(fields[1]) : std::nullopt;
     const std::optional<double> roll = fields.size() > 2 ? parseNumber(fields[2]) : std::nullopt;
     if (!time || !pitch || !roll) {
-      error = "line " + std::to_string(lineNumber) + ": expected time,pitch,roll as numbers";
-      return false;
+      return platform::Failure{"line " + std::to_string(lineNumber) +
+                               ": expected time,pitch,roll as numbers"};
     }
     if (!samples.empty() && *time < samples.back().time) {
-      error = "line " + std::to_string(lineNumber) + ": time goes backwards";
-      return false;
+      return platform::Failure{"line " + std::to_string(lineNumber) + ": time goes backwards"};
     }
     samples.push_back({*time, *pitch, *roll});
   }
-  if (samples.empty()) {
-    error = "no rows of time,pitch,roll";
-    return false;
-  }
-  return true;
+  if (samples.empty()) return platform::Failure{"no rows of time,pitch,roll"};
+  return samples;
 }
 
 }  // namespace bench

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/failure.h"
+
 namespace bench {
 
 struct Angles {
@@ -48,8 +50,8 @@ Angles anglesAt(const Motion& motion, double seconds);
 double replaySpan(const Motion& motion);
 
 // Rows "time,pitch,roll" (further columns ignored). Blank lines, lines starting with '#' and
-// one header line before the first row are skipped; times must not go backwards. False with
-// `error` naming the line when the text is not such a table or holds no row.
-bool parseReplay(std::string_view text, std::vector<ReplaySample>& samples, std::string& error);
+// one header line before the first row are skipped; times must not go backwards. The failure
+// names the line when the text is not such a table, or says that it holds no row.
+platform::Result<std::vector<ReplaySample>> parseReplay(std::string_view text);
 
 }  // namespace bench

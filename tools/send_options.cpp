@@ -14,57 +14,42 @@ constexpr double kMaxRate = 10000.0;
 constexpr double kMaxTicks = kMaxRate * kMaxDuration + 1.0;
 constexpr double kDefaultDuration = 10.0;
 
+using platform::Failure;
+using Refusal = std::optional<Failure>;
+
 // Reads the motion options; the first motion seen is kept so that a second one can be refused.
 class SendParser {
  public:
-  SendCommand run(int argc, const char* const* argv) {
-    ArgumentReader reader(argc, argv);
-    std::string name;
-    while (!reader.done()) {
-      if (!reader.nextIsOption(name)) return refuse("unexpected argument '" + reader.takePlain() + "'");
-      if (name == "--help" || name == "-h") return {SendCommand::Action::Help, {}, {}};
-      if (name == "--version") return {SendCommand::Action::Version, {}, {}};
-      if (name == "--quiet" || name == "-q") {
-        if (!reader.takeFlag(error_)) return refuse(error_);
-        options_.quiet = true;
-        continue;
-      }
-      if (!takesValue(name)) return refuse("unknown option " + name);
-      std::string value;
-      if (!reader.takeValue(value, error_)) return refuse(error_);
-      if (!option(name, value)) return refuse(error_);
-    }
+  platform::Result<SendCommand> run(int argc, const char* const* argv) {
+    const KnownOptions known{{"--to", "--rate", "--duration", "--log", "--hold", "--step",
+                              "--step-at", "--sine-pitch", "--sine-roll", "--sweep",
+                              "--sweep-period", "--replay", "--pause-after", "--pause-for"},
+                             {"--quiet", "-q"}};
+    const platform::Result<Asked> asked = readCommandLine(
+        argc, argv, known,
+        [this](const std::string& name, const std::string& value) { return option(name, value); },
+        nullptr);
+    if (!asked) return asked.failure();
+    if (*asked != Asked::Run) return SendCommand{*asked, {}};
     return finish();
   }
 
  private:
-  static bool takesValue(const std::string& name) {
-    for (const char* known : {"--to", "--rate", "--duration", "--log", "--hold", "--step",
-                              "--step-at", "--sine-pitch", "--sine-roll", "--sweep",
-                              "--sweep-period", "--replay", "--pause-after", "--pause-for"}) {
-      if (name == known) return true;
-    }
-    return false;
+  static Failure bad(const std::string& name, const std::string& value, const std::string& wanted) {
+    return {name + " '" + value + "': " + wanted};
   }
 
-  SendCommand refuse(const std::string& error) { return {SendCommand::Action::Refuse, {}, error}; }
-
-  bool bad(const std::string& name, const std::string& value, const char* wanted) {
-    error_ = name + " '" + value + "': " + wanted;
-    return false;
-  }
-
-  bool chooseMotion(const std::string& name, Motion::Kind kind) {
+  Refusal chooseMotion(const std::string& name, Motion::Kind kind) {
     if (motionOption_.empty() || (kind == Motion::Kind::Sine && options_.motion.kind == kind)) {
       if (motionOption_.empty()) motionOption_ = name;
       options_.motion.kind = kind;
-      return true;
+      return std::nullopt;
     }
-    error_ = name + " and " + motionOption_ + " are two motions; give one";
-    return false;
+    return Failure{name + " and " + motionOption_ + " are two motions; give one"};
   }
 
-  bool positive(const std::string& name, const std::string& value, double limit, double& out) {
+  static Refusal positive(const std::string& name, const std::string& value, double limit,
+                          double& out) {
     const std::optional<double> number = parseNumber(value);
     if (!number || *number <= 0.0 || *number > limit) {
       char wanted[64];
@@ -72,10 +57,10 @@ class SendParser {
       return bad(name, value, wanted);
     }
     out = *number;
-    return true;
+    return std::nullopt;
   }
 
-  bool wave(const std::string& name, const std::string& value, Wave& out) {
+  Refusal wave(const std::string& name, const std::string& value, Wave& out) {
     for (std::size_t count = 1; count <= 3; ++count) {
       if (const auto numbers = parseNumbers(value, count)) {
         out.amplitude = (*numbers)[0];
@@ -88,24 +73,28 @@ class SendParser {
     return bad(name, value, "expected AMPLITUDE[,FREQUENCY[,PHASE]]");
   }
 
-  bool option(const std::string& name, const std::string& value) {
+  Refusal option(const std::string& name, const std::string& value) {
+    if (name == "--quiet" || name == "-q") {
+      options_.quiet = true;
+      return std::nullopt;
+    }
     if (name == "--to") {
-      const std::optional<HostPort> target = parseHostPort(value);
-      if (!target) return bad(name, value, "expected HOST:PORT with a port from 1 to 65535");
+      const platform::Result<HostPort> target = parseHostPort(value);
+      if (!target) return bad(name, value, target.failure().reason);
       options_.targets.push_back(*target);
-      return true;
+      return std::nullopt;
     }
     if (name == "--rate") return positive(name, value, kMaxRate, options_.rate);
     if (name == "--duration") {
       double seconds = 0.0;
-      if (!positive(name, value, kMaxDuration, seconds)) return false;
+      if (Refusal refusal = positive(name, value, kMaxDuration, seconds)) return refusal;
       options_.duration = seconds;
-      return true;
+      return std::nullopt;
     }
     if (name == "--log") {
       if (value.empty()) return bad(name, value, "expected a file name");
       options_.logPath = value;
-      return true;
+      return std::nullopt;
     }
     if (name == "--hold" || name == "--step") {
       const auto numbers = parseNumbers(value, 2);
@@ -118,7 +107,7 @@ class SendParser {
       if (!seconds || *seconds < 0.0) return bad(name, value, "expected seconds, 0 or more");
       options_.motion.stepAt = *seconds;
       stepAtGiven_ = true;
-      return true;
+      return std::nullopt;
     }
     if (name == "--pause-after") {
       const std::optional<double> seconds = parseNumber(value);
@@ -127,7 +116,7 @@ class SendParser {
       }
       options_.pauseAfter = *seconds;
       pauseAfterGiven_ = true;
-      return true;
+      return std::nullopt;
     }
     if (name == "--pause-for") return positive(name, value, kMaxDuration, options_.pauseFor);
     if (name == "--sine-pitch") return wave(name, value, options_.motion.pitchWave);
@@ -153,23 +142,22 @@ class SendParser {
       options_.replayPath = value;
       return chooseMotion(name, Motion::Kind::Replay);
     }
-    error_ = "unknown option " + name;
-    return false;
+    return Failure{"unknown option " + name};
   }
 
-  SendCommand finish() {
+  platform::Result<SendCommand> finish() {
     if (motionOption_.empty()) {
-      return refuse("no motion given: use --hold, --step, --sine-pitch/--sine-roll, --sweep or "
-                    "--replay");
+      return Failure{"no motion given: use --hold, --step, --sine-pitch/--sine-roll, --sweep or "
+                     "--replay"};
     }
     if (stepAtGiven_ && options_.motion.kind != Motion::Kind::Step) {
-      return refuse("--step-at belongs to --step");
+      return Failure{"--step-at belongs to --step"};
     }
     if (pauseAfterGiven_ != (options_.pauseFor > 0.0)) {
-      return refuse("--pause-after and --pause-for go together");
+      return Failure{"--pause-after and --pause-for go together"};
     }
     if (sweepPeriodGiven_ && options_.motion.kind != Motion::Kind::Sweep) {
-      return refuse("--sweep-period belongs to --sweep");
+      return Failure{"--sweep-period belongs to --sweep"};
     }
     if (options_.targets.empty()) {
       options_.targets = {{"127.0.0.1", app::kLeftProfile.udpPort},
@@ -178,7 +166,7 @@ class SendParser {
     if (!options_.duration && options_.motion.kind != Motion::Kind::Replay) {
       options_.duration = kDefaultDuration;
     }
-    return {SendCommand::Action::Send, options_, {}};
+    return SendCommand{Asked::Run, options_};
   }
 
   SendOptions options_;
@@ -186,12 +174,11 @@ class SendParser {
   bool stepAtGiven_ = false;
   bool sweepPeriodGiven_ = false;
   bool pauseAfterGiven_ = false;
-  std::string error_;
 };
 
 }  // namespace
 
-SendCommand parseSendArguments(int argc, const char* const* argv) {
+platform::Result<SendCommand> parseSendArguments(int argc, const char* const* argv) {
   return SendParser().run(argc, argv);
 }
 

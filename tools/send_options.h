@@ -32,13 +32,12 @@ struct SendOptions {
 };
 
 struct SendCommand {
-  enum class Action { Send, Help, Version, Refuse };
-  Action action = Action::Refuse;
+  Asked asked = Asked::Run;
   SendOptions options;
-  std::string error;  // one line, for Refuse
 };
 
-SendCommand parseSendArguments(int argc, const char* const* argv);
+// The command, or the refusal in one line.
+platform::Result<SendCommand> parseSendArguments(int argc, const char* const* argv);
 
 // Whether the tick `offset` seconds into the run falls in its pause.
 bool pausedAt(const SendOptions& options, double offset);

@@ -5,32 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "tools/stroke_options.h"
+
 namespace bench {
-
-// FROM:TO:STEP in degrees, or a single value.
-struct AngleRange {
-  double from;
-  double to;
-  double step;
-};
-
-struct StrokeOptions {
-  AngleRange pitch{0.0, 0.0, 1.0};
-  AngleRange roll{0.0, 0.0, 1.0};
-  bool table = false;  // ranges given: one row per angle pair
-  bool asSent = false;  // the angles are a datagram's, the reversal still to be applied
-  int reversal = 1;     // axisReversalMode, used with asSent
-  bool csv = false;
-};
-
-struct StrokeCommand {
-  enum class Action { Compute, Help, Version, Refuse };
-  Action action = Action::Refuse;
-  StrokeOptions options;
-  std::string error;
-};
-
-StrokeCommand parseStrokeArguments(int argc, const char* const* argv);
 
 struct StrokeRow {
   double sentPitch;  // as given on the command line
@@ -53,7 +30,5 @@ StrokeRow strokeRow(double pitch, double roll, const StrokeOptions& options);
 std::vector<StrokeRow> strokeRows(const StrokeOptions& options);
 
 std::string formatStrokes(const std::vector<StrokeRow>& rows, const StrokeOptions& options);
-
-extern const char* const kStrokesUsage;
 
 }  // namespace bench

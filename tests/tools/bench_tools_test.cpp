@@ -16,29 +16,28 @@
 
 namespace {
 
-// argv from a list, with the program name in front.
-class Argv {
- public:
-  Argv(const char* program, std::vector<std::string> arguments) : strings_(std::move(arguments)) {
-    pointers_.push_back(program);
-    for (const std::string& s : strings_) pointers_.push_back(s.c_str());
-  }
-  int argc() const { return static_cast<int>(pointers_.size()); }
-  const char* const* argv() const { return pointers_.data(); }
-
- private:
-  std::vector<std::string> strings_;
-  std::vector<const char*> pointers_;
-};
-
-bench::SendCommand send(std::vector<std::string> arguments) {
-  const Argv args("brenik-send", std::move(arguments));
-  return bench::parseSendArguments(args.argc(), args.argv());
+// A tool's parser run on argv from a list, with the program name in front.
+template <typename Parser>
+auto parse(Parser parser, const char* program, const std::vector<std::string>& arguments) {
+  std::vector<const char*> argv{program};
+  for (const std::string& argument : arguments) argv.push_back(argument.c_str());
+  return parser(static_cast<int>(argv.size()), argv.data());
 }
 
-bench::StrokeCommand strokes(std::vector<std::string> arguments) {
-  const Argv args("brenik-strokes", std::move(arguments));
-  return bench::parseStrokeArguments(args.argc(), args.argv());
+auto send(const std::vector<std::string>& arguments) {
+  return parse(bench::parseSendArguments, "brenik-send", arguments);
+}
+
+auto strokes(const std::vector<std::string>& arguments) {
+  return parse(bench::parseStrokeArguments, "brenik-strokes", arguments);
+}
+
+// What a command line asks for, or its refusal with the reason, so a failed check shows why.
+template <typename Command>
+std::string asked(const platform::Result<Command>& command) {
+  if (!command) return "refused: " + command.failure().reason;
+  const bench::Asked what = command->asked;
+  return what == bench::Asked::Run ? "run" : what == bench::Asked::Help ? "help" : "version";
 }
 
 TEST(ParseNumber, TakesPlainDecimalsOnly) {
@@ -84,10 +83,10 @@ void PrintTo(const SendRefusal& c, std::ostream* out) {
 class SendRefusals : public testing::TestWithParam<SendRefusal> {};
 
 TEST_P(SendRefusals, RefuseWithOneLineNamingTheProblem) {
-  const bench::SendCommand command = send(GetParam().arguments);
-  EXPECT_EQ(command.action, bench::SendCommand::Action::Refuse);
-  EXPECT_NE(command.error.find(GetParam().mentions), std::string::npos) << command.error;
-  EXPECT_EQ(command.error.find('\n'), std::string::npos);
+  const std::string said = asked(send(GetParam().arguments));
+  EXPECT_EQ(said.rfind("refused: ", 0), 0u) << said;
+  EXPECT_NE(said.find(GetParam().mentions), std::string::npos) << said;
+  EXPECT_EQ(said.find('\n'), std::string::npos);
 }
 
 std::string refusalName(const testing::TestParamInfo<SendRefusal>& info) {
@@ -127,9 +126,9 @@ INSTANTIATE_TEST_SUITE_P(
     refusalName);
 
 TEST(SendArguments, DefaultsToBothLocalReceiversAtOneHundredHertzForTenSeconds) {
-  const bench::SendCommand command = send({"--hold", "-10,2.5"});
-  ASSERT_EQ(command.action, bench::SendCommand::Action::Send) << command.error;
-  const bench::SendOptions& options = command.options;
+  const auto command = send({"--hold", "-10,2.5"});
+  ASSERT_EQ(asked(command), "run");
+  const bench::SendOptions& options = command->options;
   ASSERT_EQ(options.targets.size(), 2u);
   EXPECT_EQ(options.targets[0].host, "127.0.0.1");
   EXPECT_EQ(options.targets[0].port, 11111);
@@ -142,11 +141,11 @@ TEST(SendArguments, DefaultsToBothLocalReceiversAtOneHundredHertzForTenSeconds) 
 }
 
 TEST(SendArguments, ReadsEveryOptionInBothSpellings) {
-  const bench::SendCommand command =
+  const auto command =
       send({"--sine-pitch=10,0.5", "--sine-roll", "4,0.25,90", "--to", "127.0.0.1:5000",
             "--to=localhost:6000", "--rate=250", "--duration", "2.5", "--log", "sent.csv", "-q"});
-  ASSERT_EQ(command.action, bench::SendCommand::Action::Send) << command.error;
-  const bench::SendOptions& options = command.options;
+  ASSERT_EQ(asked(command), "run");
+  const bench::SendOptions& options = command->options;
   ASSERT_EQ(options.targets.size(), 2u);
   EXPECT_EQ(options.targets[1].host, "localhost");
   EXPECT_EQ(options.targets[1].port, 6000);
@@ -162,24 +161,23 @@ TEST(SendArguments, ReadsEveryOptionInBothSpellings) {
 }
 
 TEST(SendArguments, APauseSendsNothingFromItsStartForItsLength) {
-  const bench::SendCommand command =
-      send({"--hold", "1,1", "--pause-after", "2", "--pause-for=1.5"});
-  ASSERT_EQ(command.action, bench::SendCommand::Action::Send) << command.error;
+  const auto command = send({"--hold", "1,1", "--pause-after", "2", "--pause-for=1.5"});
+  ASSERT_EQ(asked(command), "run");
   const struct {
     double offset;
     bool paused;
   } ticks[] = {{0.0, false}, {1.99, false}, {2.0, true}, {3.49, true}, {3.5, false}};
   for (const auto& tick : ticks) {
-    EXPECT_EQ(bench::pausedAt(command.options, tick.offset), tick.paused) << tick.offset;
+    EXPECT_EQ(bench::pausedAt(command->options, tick.offset), tick.paused) << tick.offset;
   }
-  EXPECT_FALSE(bench::pausedAt(send({"--hold", "1,1"}).options, 0.0));
+  EXPECT_FALSE(bench::pausedAt(send({"--hold", "1,1"})->options, 0.0));
 }
 
 TEST(SendArguments, AReplayLastsAsLongAsItsFileUnlessTold) {
-  EXPECT_FALSE(send({"--replay", "run.csv"}).options.duration);
-  EXPECT_EQ(send({"--replay", "run.csv", "--duration", "3"}).options.duration, 3.0);
-  EXPECT_EQ(send({"--help"}).action, bench::SendCommand::Action::Help);
-  EXPECT_EQ(send({"--hold", "1,1", "-h"}).action, bench::SendCommand::Action::Help);
+  EXPECT_FALSE(send({"--replay", "run.csv"})->options.duration);
+  EXPECT_EQ(send({"--replay", "run.csv", "--duration", "3"})->options.duration, 3.0);
+  EXPECT_EQ(asked(send({"--help"})), "help");
+  EXPECT_EQ(asked(send({"--hold", "1,1", "-h"})), "help");
 }
 
 TEST(DatagramCount, OneTickPerPeriodBeforeTheEnd) {
@@ -254,12 +252,10 @@ TEST(Motions, SweepRunsLevelUpDownLevelThroughTheWorkingRange) {
 }
 
 TEST(Replay, ReadsRowsSkippingHeaderCommentsAndBlankLines) {
-  std::vector<bench::ReplaySample> samples;
-  std::string error;
-  ASSERT_TRUE(bench::parseReplay(
-      "time,pitch,roll\r\n# recorded on the bench\n\n812.5, 1, 2\r\n813.5,3,-4,extra\n", samples,
-      error))
-      << error;
+  const auto read = bench::parseReplay(
+      "time,pitch,roll\r\n# recorded on the bench\n\n812.5, 1, 2\r\n813.5,3,-4,extra\n");
+  ASSERT_TRUE(read) << read.failure().reason;
+  const std::vector<bench::ReplaySample>& samples = *read;
   ASSERT_EQ(samples.size(), 2u);
   EXPECT_EQ(samples[0].time, 812.5);
   EXPECT_EQ(samples[0].roll, 2.0);
@@ -280,9 +276,9 @@ TEST(Replay, RefusesTablesItCannotPlay) {
       {"a,b,c\nd,e,f\n", "line 2"},
   };
   for (const auto& c : cases) {
-    std::vector<bench::ReplaySample> samples;
-    std::string error;
-    EXPECT_FALSE(bench::parseReplay(c.text, samples, error)) << c.text;
+    const auto read = bench::parseReplay(c.text);
+    ASSERT_FALSE(read) << c.text;
+    const std::string& error = read.failure().reason;
     EXPECT_NE(error.find(c.mentions), std::string::npos) << c.text << " -> " << error;
   }
 }
@@ -375,53 +371,51 @@ TEST(StrokeCalculator, ADatagramTheReceiversReaderRefusesMovesNothing) {
   EXPECT_EQ(single.find("L_BrenikReceiver"), std::string::npos) << single;
 
   // In a table only the refused row says so; the others still go through the reversal.
-  bench::StrokeCommand table = strokes({"--sent", "--roll-range", "-10:1e39:1e39", "--csv"});
-  ASSERT_EQ(table.action, bench::StrokeCommand::Action::Compute) << table.error;
-  const std::vector<bench::StrokeRow> rows = bench::strokeRows(table.options);
-  const std::string csv = bench::formatStrokes(rows, table.options);
+  auto table = strokes({"--sent", "--roll-range", "-10:1e39:1e39", "--csv"});
+  ASSERT_EQ(asked(table), "run");
+  const std::vector<bench::StrokeRow> rows = bench::strokeRows(table->options);
+  const std::string csv = bench::formatStrokes(rows, table->options);
   EXPECT_NE(csv.find(",moves_nothing_because\n0,-10,0.000,10.000,221.322,98.414,150.000,-22132,"
                      "-9841,\n0,1e+39,,,,,,,,stof argument out of range\n"),
             std::string::npos)
       << csv;
-  table.options.csv = false;
-  const std::string text = bench::formatStrokes(rows, table.options);
+  table->options.csv = false;
+  const std::string text = bench::formatStrokes(rows, table->options);
   EXPECT_NE(text.find("1e+39  a receiver moves nothing for it: stof argument out of range\n"),
             std::string::npos)
       << text;
 }
 
 TEST(StrokeArguments, RangesMakeATableOverEveryPair) {
-  const bench::StrokeCommand command =
-      strokes({"--pitch-range", "-20:20:10", "--roll-range=0:1:0.5", "--csv"});
-  ASSERT_EQ(command.action, bench::StrokeCommand::Action::Compute) << command.error;
-  const std::vector<bench::StrokeRow> rows = bench::strokeRows(command.options);
+  const auto command = strokes({"--pitch-range", "-20:20:10", "--roll-range=0:1:0.5", "--csv"});
+  ASSERT_EQ(asked(command), "run");
+  const std::vector<bench::StrokeRow> rows = bench::strokeRows(command->options);
   ASSERT_EQ(rows.size(), 15u);
   EXPECT_EQ(rows.front().pitch, -20.0f);
   EXPECT_EQ(rows[1].roll, 0.5f);
   EXPECT_EQ(rows.back().pitch, 20.0f);
   EXPECT_EQ(rows.back().roll, 1.0f);
-  const std::string text = bench::formatStrokes(rows, command.options);
+  const std::string text = bench::formatStrokes(rows, command->options);
   EXPECT_EQ(text.substr(0, text.find('\n')),
             "pitch,roll,left_mm,right_mm,third_mm,left_position,right_position");
   EXPECT_NE(text.find("\n10.000,0.000,217.862,217.862,93.057,-21786,-21786\n"), std::string::npos);
 }
 
 TEST(StrokeArguments, ARangeCountsItsEndDespiteBinaryFractions) {
-  const bench::StrokeCommand command = strokes({"--roll-range", "0:0.3:0.1"});
-  ASSERT_EQ(command.action, bench::StrokeCommand::Action::Compute) << command.error;
-  EXPECT_EQ(bench::strokeRows(command.options).size(), 4u);
+  const auto command = strokes({"--roll-range", "0:0.3:0.1"});
+  ASSERT_EQ(asked(command), "run");
+  EXPECT_EQ(bench::strokeRows(command->options).size(), 4u);
   // The largest table allowed: 1000 x 100 rows.
-  EXPECT_EQ(strokes({"--pitch-range", "0:999:1", "--roll-range", "0:99:1"}).action,
-            bench::StrokeCommand::Action::Compute);
+  EXPECT_EQ(asked(strokes({"--pitch-range", "0:999:1", "--roll-range", "0:99:1"})), "run");
 }
 
 TEST(StrokeArguments, NegativeAnglesArePlainArguments) {
-  const bench::StrokeCommand command = strokes({"-10", "-5", "--reversal", "0"});
-  ASSERT_EQ(command.action, bench::StrokeCommand::Action::Compute) << command.error;
-  EXPECT_EQ(command.options.pitch.from, -10.0);
-  EXPECT_EQ(command.options.roll.from, -5.0);
-  EXPECT_TRUE(command.options.asSent);
-  EXPECT_EQ(command.options.reversal, 0);
+  const auto command = strokes({"-10", "-5", "--reversal", "0"});
+  ASSERT_EQ(asked(command), "run");
+  EXPECT_EQ(command->options.pitch.from, -10.0);
+  EXPECT_EQ(command->options.roll.from, -5.0);
+  EXPECT_TRUE(command->options.asSent);
+  EXPECT_EQ(command->options.reversal, 0);
 }
 
 TEST(StrokeArguments, RefusesWhatItCannotCompute) {
@@ -447,9 +441,9 @@ TEST(StrokeArguments, RefusesWhatItCannotCompute) {
       {{"--yaw", "3", "1", "1"}, "unknown option --yaw"},
   };
   for (const auto& c : cases) {
-    const bench::StrokeCommand command = strokes(c.arguments);
-    EXPECT_EQ(command.action, bench::StrokeCommand::Action::Refuse) << c.mentions;
-    EXPECT_NE(command.error.find(c.mentions), std::string::npos) << command.error;
+    const std::string said = asked(strokes(c.arguments));
+    EXPECT_EQ(said.rfind("refused: ", 0), 0u) << c.mentions << " -> " << said;
+    EXPECT_NE(said.find(c.mentions), std::string::npos) << said;
   }
 }
 

@@ -1,0 +1,19 @@
+// The bench tools' exit statuses, one table for both tools and the scripts that run them
+// (the receivers have their own, in app/command_line.h).
+#pragma once
+
+namespace bench {
+
+constexpr int kToolDone = 0;
+// A host not found, the replay file unreadable, sending or the log failing, or the output
+// (help, version, table) not written whole.
+constexpr int kToolFailed = 1;
+constexpr int kToolBadArguments = 2;  // also a replay file beyond its limits
+constexpr int kToolStopped = 130;     // Ctrl+C before the end, as a shell reports SIGINT
+
+// Flushes standard output (platform::beginStandardOutput before writing). Returns `status`
+// when everything written arrived; otherwise says so in one line on standard error,
+// "<tool>: cannot write the output: <reason>", and returns kToolFailed.
+int finishStandardOutput(const char* tool, int status);
+
+}  // namespace bench
