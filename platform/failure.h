@@ -17,7 +17,7 @@ struct Failure {
 template <typename T>
 class Result {
  public:
-  Result(T value) : state_(std::move(value)) {}             // NOLINT: a value is a result
+  Result(T made) : state_(std::move(made)) {}               // NOLINT: a value is a result
   Result(Failure failure) : state_(std::move(failure)) {}   // NOLINT: so is a failure
 
   bool ok() const { return state_.index() == 0; }
