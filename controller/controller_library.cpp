@@ -47,35 +47,38 @@ platform::LibraryFunction findOperation(const FunctionLookup& lookup,
 
 bool loadController(Operations& operations, std::string& problem) {
   const std::string file = platform::sharedLibraryFileName(kLibraryName);
-  const platform::ProgramFolderLibrary library(file);
+  const auto library = platform::ProgramFolderLibrary::load(file);
+  const std::string& folder = library ? library->folder() : library.failure().folder;
   const std::string bits = std::to_string(platform::kProgramBits) + "-bit";
   const std::string remedy = "put the controller's " + bits + " " + file + " there";
-  const std::string where = "cannot use the controller library " + file + " in " + library.folder();
+  const std::string where = "cannot use the controller library " + file + " in " + folder;
 
-  using Problem = platform::ProgramFolderLibrary::Problem;
-  switch (library.problem()) {
-    case Problem::None:
-      break;
-    case Problem::Missing:
-      problem = "no controller library " + file + " in " + library.folder() + "; " + remedy +
-                ", beside this program";
-      return false;
-    case Problem::NotALibrary:
-      problem = where + ": it is not a library; " + remedy;
-      return false;
-    case Problem::OtherBitness: {
-      const std::string other = std::to_string(library.libraryBits()) + "-bit";
-      problem = where + ": it is a " + other + " library and this program is " + bits + "; use " +
-                other + " receivers with it, or " + remedy;
-      return false;
+  if (!library) {
+    using Kind = platform::LibraryFailure::Kind;
+    const platform::LibraryFailure& failure = library.failure();
+    switch (failure.kind) {
+      case Kind::Missing:
+        problem = "no controller library " + file + " in " + folder + "; " + remedy +
+                  ", beside this program";
+        break;
+      case Kind::NotALibrary:
+        problem = where + ": it is not a library; " + remedy;
+        break;
+      case Kind::OtherBitness: {
+        const std::string other = std::to_string(failure.libraryBits) + "-bit";
+        problem = where + ": it is a " + other + " library and this program is " + bits +
+                  "; use " + other + " receivers with it, or " + remedy;
+        break;
+      }
+      case Kind::Unloadable:
+        problem = where + ": " + failure.reason + "; " + remedy;
+        break;
     }
-    case Problem::Unloadable:
-      problem = where + ": " + library.reason() + "; " + remedy;
-      return false;
+    return false;
   }
 
   // All six are looked up before any is called.
-  const FunctionLookup lookup = [&library](const std::string& name) { return library.function(name); };
+  const FunctionLookup lookup = [&library](const std::string& name) { return library->function(name); };
   std::string missing;
   const bool complete =
       resolve(lookup, "init_axcl_config", operations.init_axcl_config, remedy, missing) &&

@@ -9,7 +9,7 @@
 
 #include "controller/axclcom.h"
 #include "platform/calling_convention.h"
-#include "platform/platform.h"
+#include "platform/program_folder_library.h"
 
 namespace controller {
 

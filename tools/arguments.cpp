@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "net/c_number.h"
-#include "platform/standard_output.h"
+#include "platform/console.h"
 
 namespace bench {
 
@@ -102,9 +102,9 @@ bool ArgumentReader::takeFlag(std::string& error) {
 }
 
 int finishStandardOutput(const char* tool, int status) {
-  std::string reason;
-  if (platform::standardOutputArrived(reason)) return status;
-  std::fprintf(stderr, "%s: cannot write the output: %s\n", tool, reason.c_str());
+  const std::optional<platform::Failure> failure = platform::flushStandardOutput();
+  if (!failure) return status;
+  std::fprintf(stderr, "%s: cannot write the output: %s\n", tool, failure->reason.c_str());
   return kExitOutputFailed;
 }
 

@@ -48,7 +48,7 @@ class ArgumentReader {
 // Exit status when standard output could not take what was written.
 constexpr int kExitOutputFailed = 1;
 
-// Flushes standard output (platform::beginStandardOutput before writing). Returns `status`
+// Flushes standard output (platform::beginStandardOutput, platform/console.h, before writing). Returns `status`
 // when everything written arrived; otherwise says so in one line on standard error,
 // "<tool>: cannot write the output: <reason>", and returns kExitOutputFailed.
 int finishStandardOutput(const char* tool, int status);

@@ -4,10 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/console_window.h"
-#include "platform/platform.h"
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/sockets.h"
+#include "platform/stop.h"
 #include "tools/send_options.h"
-#include "platform/standard_output.h"
+#include "tools/udp_sending.h"
 
 namespace {
 
@@ -23,17 +26,19 @@ void fail(const std::string& message) { std::fprintf(stderr, "%s: %s\n", kTool, 
 
 struct Target {
   std::string name;
-  platform::UdpEndpoint endpoint;
+  bench::UdpEndpoint endpoint;
 };
 
 bool resolveTargets(const std::vector<bench::HostPort>& wanted, std::vector<Target>& targets) {
   for (const bench::HostPort& hostPort : wanted) {
     Target target{hostPort.host + ":" + std::to_string(hostPort.port), {}};
-    std::string error;
-    if (!platform::resolveIpv4(hostPort.host, hostPort.port, target.endpoint, error)) {
-      fail("cannot resolve host '" + hostPort.host + "': " + error);
+    const platform::Result<bench::UdpEndpoint> endpoint =
+        bench::resolveIpv4(hostPort.host, hostPort.port);
+    if (!endpoint) {
+      fail("cannot resolve host '" + hostPort.host + "': " + endpoint.failure().reason);
       return false;
     }
+    target.endpoint = *endpoint;
     targets.push_back(target);
   }
   return true;
@@ -42,9 +47,9 @@ bool resolveTargets(const std::vector<bench::HostPort>& wanted, std::vector<Targ
 // Reads and checks the replay file; 0 when it can be played, else the exit status.
 int loadReplay(bench::SendOptions& options) {
   const std::string& path = options.replayPath;
-  platform::InputFile file(path);
-  if (!file.good()) {
-    fail("cannot read replay file '" + path + "': " + file.error());
+  platform::Result<platform::InputFile> file = platform::InputFile::open(path);
+  if (!file) {
+    fail("cannot read replay file '" + path + "': " + file.failure().reason);
     return kExitFailed;
   }
   // One byte past the limit is enough to tell that the file is too large.
@@ -52,13 +57,13 @@ int loadReplay(bench::SendOptions& options) {
   std::vector<char> chunk(kReadChunk);
   while (text.size() <= bench::kMaxReplayBytes) {
     const std::size_t wanted = std::min(chunk.size(), bench::kMaxReplayBytes + 1 - text.size());
-    const std::size_t got = file.read(chunk.data(), wanted);
-    if (got == 0) break;
-    text.append(chunk.data(), got);
-  }
-  if (file.readFailed()) {
-    fail("cannot read replay file '" + path + "': " + file.error());
-    return kExitFailed;
+    const platform::Result<std::size_t> got = file->read(chunk.data(), wanted);
+    if (!got) {
+      fail("cannot read replay file '" + path + "': " + got.failure().reason);
+      return kExitFailed;
+    }
+    if (*got == 0) break;
+    text.append(chunk.data(), *got);
   }
   if (text.size() > bench::kMaxReplayBytes) {
     fail("replay file '" + path + "' is larger than " +
@@ -94,9 +99,8 @@ bool sendTick(platform::SocketHandle socket, const std::vector<Target>& targets,
               const std::string& text, std::FILE* log) {
   const double sentAt = platform::monotonicSeconds();
   for (const Target& target : targets) {
-    std::string error;
-    if (!platform::sendDatagram(socket, target.endpoint, text.data(), text.size(), error)) {
-      fail("sending to " + target.name + " failed: " + error);
+    if (const auto failure = bench::sendDatagram(socket, target.endpoint, text.data(), text.size())) {
+      fail("sending to " + target.name + " failed: " + failure->reason);
       return false;
     }
   }
@@ -117,20 +121,22 @@ int run(bench::SendOptions& options) {
                                            : bench::replaySpan(options.motion) + 1.0 / rate;
   const long long total = bench::datagramCount(rate, duration);
 
-  std::string error;
-  if (!platform::startSockets(error)) {
-    fail("cannot start the socket library: " + error);
+  if (const auto failure = platform::startSockets()) {
+    fail("cannot start the socket library: " + failure->reason);
     return kExitFailed;
   }
   std::vector<Target> targets;
-  const platform::SocketHandle socket =
-      resolveTargets(options.targets, targets) ? platform::openUdpSocket(error)
-                                               : platform::kInvalidSocket;
-  if (socket == platform::kInvalidSocket) {
-    if (!error.empty()) fail("cannot open a UDP socket: " + error);
+  if (!resolveTargets(options.targets, targets)) {
     platform::stopSockets();
     return kExitFailed;
   }
+  const platform::Result<platform::SocketHandle> opened = bench::openUdpSocket();
+  if (!opened) {
+    fail("cannot open a UDP socket: " + opened.failure().reason);
+    platform::stopSockets();
+    return kExitFailed;
+  }
+  const platform::SocketHandle socket = *opened;
 
   std::FILE* log = nullptr;
   if (!options.logPath.empty()) {
@@ -144,7 +150,7 @@ int run(bench::SendOptions& options) {
     }
   }
 
-  const bool progress = !options.quiet && platform::standardErrorIsTerminal();
+  const bool progress = !options.quiet && bench::standardErrorIsTerminal();
   platform::installStopHandler();
   int status = 0;
   long long sent = 0;
@@ -153,7 +159,7 @@ int run(bench::SendOptions& options) {
   for (long long tick = 0; tick < total; ++tick) {
     // Deadlines come from the start and the tick number, never from the previous send.
     const double offset = static_cast<double>(tick) / rate;
-    platform::sleepUntil(start + offset);
+    bench::sleepUntil(start + offset);
     if (platform::stopRequested()) {
       status = kExitStopped;
       break;
