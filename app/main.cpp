@@ -1,7 +1,7 @@
 // Entry of L_BrenikReceiver and R_BrenikReceiver; the build chooses the side.
 #include "app/command_line.h"
 #include "app/receiver_program.h"
-#include "platform/console_window.h"
+#include "platform/console.h"
 
 #ifndef BRENIK_SIDE_RIGHT
 #error "the build defines BRENIK_SIDE_RIGHT as 0 (left receiver) or 1 (right receiver)"

@@ -8,6 +8,8 @@
 #include <thread>
 #include <utility>
 
+#include "platform/clock.h"
+
 namespace app {
 
 struct OutputChannel::Shared {

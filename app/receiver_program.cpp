@@ -14,8 +14,11 @@
 #include "controller/controller.h"
 #include "controller/controller_library.h"
 #include "net/datagram_receiver.h"
-#include "platform/platform.h"
-#include "platform/standard_output.h"
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/single_instance_lock.h"
+#include "platform/stop.h"
 
 namespace app {
 namespace {
@@ -30,9 +33,9 @@ void say(const SideProfile& profile, const std::string& line) {
 int answer(const SideProfile& profile, const std::string& text) {
   platform::beginStandardOutput();
   std::fputs(text.c_str(), stdout);
-  std::string reason;
-  if (platform::standardOutputArrived(reason)) return kExitStopped;
-  say(profile, "cannot write to standard output: " + reason);
+  const std::optional<platform::Failure> failure = platform::flushStandardOutput();
+  if (!failure) return kExitStopped;
+  say(profile, "cannot write to standard output: " + failure->reason);
   return kExitOutputFailed;
 }
 
@@ -62,11 +65,13 @@ std::optional<int> answerArguments(const SideProfile& profile, int argc, const c
 // a file renamed by mistake, or a program started in another folder, would go unnoticed.
 void sayWhenSettingsAreMissing(RunOutput& output, const SideProfile& profile,
                                const Settings& settings) {
-  if (platform::InputFile(kSettingsFile).good()) return;
+  if (platform::InputFile::open(kSettingsFile)) return;
   const auto number = [](const NumberSetting& setting, std::int32_t value) {
     return ", " + std::string(setting.key) + "=" + std::to_string(value);
   };
-  output.say("no settings file brenik.ini in " + platform::currentFolder() + "; using " +
+  const platform::Result<std::string> folder = platform::currentFolder();
+  output.say("no settings file brenik.ini in " + (folder ? *folder : "the working folder") +
+             "; using " +
              profile.portKey + "=" + settings.portName +
              number(kSpeedSetting, settings.limits.maxSpeed) +
              number(kAccelSetting, settings.limits.maxAcceleration) +
@@ -90,16 +95,17 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
   RunOutput output(profile.programName);
   // Held until the process ends: a second copy ends at once with its reason, before it touches
   // anything, rather than waiting for the port the first one holds.
-  const platform::SingleInstanceLock oneCopy(std::string("BrenikReceiver-") + profile.sideName);
-  if (oneCopy.heldElsewhere()) {
+  const auto oneCopy =
+      platform::SingleInstanceLock::take(std::string("BrenikReceiver-") + profile.sideName);
+  if (oneCopy && !*oneCopy) {
     output.say(std::string("another copy already drives the ") + profile.sideName +
                " actuator; this one touches nothing and ends (use that one, or close it first)");
     return kExitAnotherCopy;
   }
-  if (!oneCopy.held()) {
+  if (!oneCopy) {
     // Two copies would both command the one actuator: without the lock, none runs.
     output.say("cannot make sure that no other copy drives the " + std::string(profile.sideName) +
-               " actuator (" + oneCopy.error() +
+               " actuator (" + oneCopy.failure().reason +
                "); this one touches nothing and ends (put that right, then start it again)");
     return kExitNoOneCopyLock;
   }
@@ -119,7 +125,7 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
   // take the datagrams, and what comes during a controller call waits in its queue.
   net::DatagramReceiver receiver(profile.udpPort);
   status.report(RunState::WaitingForPort, nullptr, platform::monotonicSeconds());
-  if (!receiver.bindWhenFree(stop, report)) return kExitStopped;
+  if (receiver.bindWhenFree(stop, report) == net::PortWait::Stopped) return kExitStopped;
 
   // Closes the controller on every road out of here, once.
   controller::Controller controller(*axcl, stop);

@@ -3,7 +3,7 @@
 
 #include <limits>
 
-#include "platform/platform.h"
+#include "app/profile_reader.h"
 
 namespace app {
 namespace {
@@ -39,7 +39,7 @@ std::int32_t clampSetting(std::int32_t value, std::int32_t maximum, std::int32_t
 
 Settings readSettings(const SideProfile& profile, const char* fileName) {
   const auto read = [fileName](const char* key, const char* fallback) {
-    return platform::readProfileString(kSettingsSection, key, fallback, fileName);
+    return readProfileString(kSettingsSection, key, fallback, fileName);
   };
   const auto readNumber = [&read](const NumberSetting& setting) {
     return clampSetting(parseSettingNumber(read(setting.key, setting.fallback)), setting.maximum,

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "motion/side.h"
-#include "platform/platform.h"
+#include "platform/console.h"
 
 namespace app {
 namespace {

@@ -20,7 +20,8 @@
 #include "motion/planner.h"
 #include "net/angle_message.h"
 #include "net/datagram_receiver.h"
-#include "platform/platform.h"
+#include "platform/clock.h"
+#include "platform/sockets.h"
 
 namespace {
 
@@ -116,27 +117,31 @@ int main(int argc, char** argv) {
   std::size_t lengths[net::kQueuedAtOnce] = {};
   const platform::DatagramSlots slots{slotData.data(), net::kReceiveSize, net::kQueuedAtOnce,
                                       lengths};
-  std::string error;
   for (Stamps& stamps : texts) {
     // What DatagramReceiver's constructor does.
-    const bool started = platform::startSockets(error);
+    const std::optional<platform::Failure> notStarted = platform::startSockets();
     stamps.started = platform::monotonicSeconds();
-    const platform::SocketHandle socket =
-        started ? platform::openBoundUdpSocket(static_cast<std::uint16_t>(port), error)
-                : platform::kInvalidSocket;
+    const platform::Result<platform::SocketHandle, platform::BindFailure> bound =
+        notStarted ? platform::BindFailure{*notStarted, false}
+                   : platform::openBoundUdpSocket(static_cast<std::uint16_t>(port));
     stamps.bound = platform::monotonicSeconds();
-    if (socket == platform::kInvalidSocket) {
-      std::fprintf(stderr, "cycle_steps: cannot use UDP port %ld: %s\n", port, error.c_str());
+    if (!bound) {
+      std::fprintf(stderr, "cycle_steps: cannot use UDP port %ld: %s\n", port,
+                   bound.failure().reason.c_str());
       return 1;
     }
+    const platform::SocketHandle socket = *bound;
     // receiveNonEmpty, bounded: the wait, and what is queued behind the datagram taken with it
     // (nothing here, as the driver sends one at a time).
-    platform::ReceiveStatus status = platform::ReceiveStatus::Timeout;
+    std::string failure;
     std::size_t taken = 0;
-    for (int polls = 0; polls < kGiveUpPolls && status != platform::ReceiveStatus::Datagram;
-         ++polls) {
-      status = platform::receiveDatagrams(socket, slots, kPollMs, taken, error);
-      if (status == platform::ReceiveStatus::Error) break;
+    for (int polls = 0; polls < kGiveUpPolls && taken == 0; ++polls) {
+      const platform::Result<std::size_t> got = platform::receiveDatagrams(socket, slots, kPollMs);
+      if (!got) {
+        failure = got.failure().reason;
+        break;
+      }
+      taken = *got;
     }
     // The newest one's text, up to its first zero byte.
     const std::size_t newest = taken > 0 ? taken - 1 : 0;
@@ -149,8 +154,8 @@ int main(int argc, char** argv) {
     stamps.closed = platform::monotonicSeconds();
     platform::stopSockets();
     stamps.released = platform::monotonicSeconds();
-    if (status != platform::ReceiveStatus::Datagram) {
-      std::fprintf(stderr, "cycle_steps: no datagram: %s\n", error.c_str());
+    if (taken == 0) {
+      std::fprintf(stderr, "cycle_steps: no datagram: %s\n", failure.c_str());
       return 1;
     }
     if (clockOnly) {

@@ -28,7 +28,9 @@
 #include <vector>
 
 #include "app/side_profile.h"
-#include "platform/platform.h"
+#include "platform/clock.h"
+#include "platform/sockets.h"
+#include "tools/udp_sending.h"
 #include "support/datagram_sender.h"
 #include "support/ports_lock.h"
 #include "support/process_status.h"
@@ -275,9 +277,9 @@ bool measureIdleCpu(Running& a, Running& b, double seconds) {
 
 // The receiver started while another program holds its port: it retries about once a second.
 bool measureTakenPortCpu(const std::vector<std::string>& command, double seconds) {
-  std::string error;
-  const platform::SocketHandle holder = platform::openBoundUdpSocket(kReceiverPort, error);
-  if (holder == platform::kInvalidSocket) return false;
+  const auto held = platform::openBoundUdpSocket(kReceiverPort);
+  if (!held) return false;
+  const platform::SocketHandle holder = *held;
   bool ok = false;
   {
     Running run("L_BrenikReceiver", command, kReceiverPort, true);
@@ -309,7 +311,7 @@ bool measureShare(Running& a, Running& b, double seconds) {
     b.trace.newMoves();
     const double start = platform::monotonicSeconds();
     for (std::size_t i = 0; i < count; ++i) {
-      platform::sleepUntil(start + static_cast<double>(i) / rate);
+      bench::sleepUntil(start + static_cast<double>(i) / rate);
       const std::string text = angleText(i);
       if (i % 2 == 0) {
         a.sender.sendNow(text);

@@ -16,7 +16,8 @@
 #include "motion/planner.h"
 #include "net/angle_message.h"
 #include "net/datagram_receiver.h"
-#include "platform/platform.h"
+#include "platform/sockets.h"
+#include "platform/stop.h"
 
 namespace {
 
@@ -52,17 +53,18 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "reference_receiver: %s\n", error.c_str());
     return 3;
   }
-  if (!platform::startSockets(error)) {
-    std::fprintf(stderr, "reference_receiver: %s\n", error.c_str());
+  if (const auto failure = platform::startSockets()) {
+    std::fprintf(stderr, "reference_receiver: %s\n", failure->reason.c_str());
     return 1;
   }
-  const platform::SocketHandle socket = platform::openBoundUdpSocket(udpPort, error);
-  if (socket == platform::kInvalidSocket) {
+  const auto bound = platform::openBoundUdpSocket(udpPort);
+  if (!bound) {
     std::fprintf(stderr, "reference_receiver: cannot use UDP port %u: %s\n", udpPort,
-                 error.c_str());
+                 bound.failure().reason.c_str());
     platform::stopSockets();
     return 1;
   }
+  const platform::SocketHandle socket = *bound;
   platform::installStopHandler();
 
   motion::PlannerState planner = motion::initialPlannerState(settings.limits);
@@ -70,11 +72,10 @@ int main(int argc, char** argv) {
   app::ControllerCommands commands(controller);
   char buffer[net::kReceiveSize + 1];
   while (!platform::stopRequested()) {
-    std::size_t received = 0;
-    const platform::ReceiveStatus status =
-        platform::receiveDatagram(socket, buffer, net::kReceiveSize, kPollMs, received, error);
-    if (status != platform::ReceiveStatus::Datagram) continue;
-    buffer[received] = '\0';  // the text is the bytes up to the first zero byte, as in the receiver
+    const platform::Result<platform::DatagramLength> received =
+        platform::receiveDatagram(socket, buffer, net::kReceiveSize, kPollMs);
+    if (!received || !*received) continue;
+    buffer[**received] = '\0';  // the text is the bytes up to the first zero byte, as in the receiver
     if (buffer[0] == '\0') continue;
     if (const auto angles = net::readAngles(buffer, settings.reversal)) {
       motion::planAndCommand(angles->pitch, angles->roll, profile.side, settings.limits, planner,

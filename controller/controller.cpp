@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/foreign_call.h"
-#include "platform/platform.h"
+#include "platform/clock.h"
 
 namespace controller {
 namespace {

@@ -49,31 +49,34 @@ platform::Result<platform::LibraryFunction> findOperation(const FunctionLookup& 
 
 platform::Result<Operations> loadController() {
   const std::string file = platform::sharedLibraryFileName(kLibraryName);
-  const platform::ProgramFolderLibrary library(file);
+  const auto library = platform::ProgramFolderLibrary::load(file);
+  const std::string& folder = library ? library->folder() : library.failure().folder;
   const std::string bits = std::to_string(platform::kProgramBits) + "-bit";
   const std::string remedy = "put the controller's " + bits + " " + file + " there";
-  const std::string where = "cannot use the controller library " + file + " in " + library.folder();
+  const std::string where = "cannot use the controller library " + file + " in " + folder;
 
-  using Problem = platform::ProgramFolderLibrary::Problem;
-  switch (library.problem()) {
-    case Problem::None:
-      break;
-    case Problem::Missing:
-      return platform::Failure{"no controller library " + file + " in " + library.folder() + "; " +
-                               remedy + ", beside this program"};
-    case Problem::NotALibrary:
-      return platform::Failure{where + ": it is not a library; " + remedy};
-    case Problem::OtherBitness: {
-      const std::string other = std::to_string(library.libraryBits()) + "-bit";
-      return platform::Failure{where + ": it is a " + other + " library and this program is " +
-                               bits + "; use " + other + " receivers with it, or " + remedy};
+  if (!library) {
+    using Kind = platform::LibraryFailure::Kind;
+    const platform::LibraryFailure& failure = library.failure();
+    switch (failure.kind) {
+      case Kind::Missing:
+        return platform::Failure{"no controller library " + file + " in " + folder + "; " +
+                                 remedy + ", beside this program"};
+      case Kind::NotALibrary:
+        return platform::Failure{where + ": it is not a library; " + remedy};
+      case Kind::OtherBitness: {
+        const std::string other = std::to_string(failure.libraryBits) + "-bit";
+        return platform::Failure{where + ": it is a " + other + " library and this program is " +
+                                 bits + "; use " + other + " receivers with it, or " + remedy};
+      }
+      case Kind::Unloadable:
+        break;
     }
-    case Problem::Unloadable:
-      return platform::Failure{where + ": " + library.reason() + "; " + remedy};
+    return platform::Failure{where + ": " + failure.reason + "; " + remedy};
   }
 
   // All six are looked up before any is called.
-  const FunctionLookup lookup = [&library](const std::string& name) { return library.function(name); };
+  const FunctionLookup lookup = [&library](const std::string& name) { return library->function(name); };
   Operations operations;
   std::optional<platform::Failure> missing =
       resolve(lookup, "init_axcl_config", operations.init_axcl_config, remedy);

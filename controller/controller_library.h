@@ -10,7 +10,7 @@
 #include "controller/axclcom.h"
 #include "platform/calling_convention.h"
 #include "platform/failure.h"
-#include "platform/platform.h"
+#include "platform/program_folder_library.h"
 
 namespace controller {
 

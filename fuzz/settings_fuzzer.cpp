@@ -8,8 +8,8 @@
 #include <string>
 
 #include "app/settings.h"
-#include "platform/platform.h"
-#include "platform/profile_reader.h"
+#include "app/profile_reader.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -23,8 +23,8 @@ constexpr std::size_t kCapacities[] = {platform::kProfileValueCapacity, 0, 1, 30
 
 // A file made of the input again and again until it is well past the longest line kept, and
 // what reading it may hold at any time: one line at its limit plus what a string keeps spare.
-constexpr std::size_t kRepeatedBytes = 4 * platform::ProfileLookup::kLineLimit;
-constexpr std::size_t kHeldBytesLimit = 3 * platform::ProfileLookup::kLineLimit;
+constexpr std::size_t kRepeatedBytes = 4 * app::ProfileLookup::kLineLimit;
+constexpr std::size_t kHeldBytesLimit = 3 * app::ProfileLookup::kLineLimit;
 
 [[noreturn]] void fail(const char* what) {
   std::fprintf(stderr, "invariant broken: %s\n", what);
@@ -57,13 +57,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string contents(reinterpret_cast<const char*>(data) + 1, size - 1);
 
   const std::string value =
-      platform::lookupProfileValue(contents, kSection, key, kFallback, capacity);
+      app::lookupProfileValue(contents, kSection, key, kFallback, capacity);
   const std::size_t limit = capacity == 0 ? 0 : capacity - 1;
   if (value.size() > limit) fail("value longer than the buffer allows");
   if (contents.find('=') == std::string::npos && value != std::string(kFallback).substr(0, limit)) {
     fail("a file without any '=' gave something other than the fallback");
   }
-  if (platform::lookupProfileValue(contents, upperAscii(kSection), upperAscii(key), kFallback,
+  if (app::lookupProfileValue(contents, upperAscii(kSection), upperAscii(key), kFallback,
                                    capacity) != value) {
     fail("section or key matched differently in upper case");
   }
@@ -71,12 +71,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Read in pieces, as from a file, the answer is the same; a file made of the input many times
   // over is held in bounded memory however long it grows.
   const std::size_t pieceSize = 1 + (data[0] >> 5) * 7;
-  platform::ProfileLookup pieces(kSection, key);
+  app::ProfileLookup pieces(kSection, key);
   for (std::size_t at = 0; at < contents.size(); at += pieceSize) {
     pieces.feed(std::string_view(contents).substr(at, pieceSize));
   }
   if (pieces.result(kFallback, capacity) != value) fail("reading in pieces changed the value");
-  platform::ProfileLookup repeated(kSection, key);
+  app::ProfileLookup repeated(kSection, key);
   for (std::size_t fed = 0; !contents.empty() && fed < kRepeatedBytes && repeated.feed(contents);
        fed += contents.size()) {
     if (repeated.heldBytes() > kHeldBytesLimit) fail("held memory grows with the file");

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/clock.h"
+
 namespace net {
 namespace {
 
@@ -40,48 +42,51 @@ unsigned millisecondsUntil(const std::optional<double>& deadline, unsigned most)
 
 }  // namespace
 
-DatagramReceiver::DatagramReceiver(std::uint16_t port) : port_(port) {
-  socketsStarted_ = platform::startSockets(startFailure_);
-}
+DatagramReceiver::DatagramReceiver(std::uint16_t port)
+    : port_(port), startFailure_(platform::startSockets()) {}
 
 DatagramReceiver::~DatagramReceiver() {
   platform::closeSocket(socket_);
-  if (socketsStarted_) platform::stopSockets();
+  if (!startFailure_) platform::stopSockets();
 }
 
-bool DatagramReceiver::bindWhenFree(const StopCheck& stop, const Report& report) {
+PortWait DatagramReceiver::bindWhenFree(const StopCheck& stop, const Report& report) {
   const std::string what = "UDP port " + std::to_string(port_);
   bool failing = false;
   while (!stop()) {
-    std::string failure = startFailure_;
-    bool taken = false;
-    if (socketsStarted_) socket_ = platform::openBoundUdpSocket(port_, failure, &taken);
+    platform::BindFailure failure{};
+    if (startFailure_) {
+      failure.reason = startFailure_->reason;
+    } else if (const auto socket = platform::openBoundUdpSocket(port_)) {
+      socket_ = *socket;
+    } else {
+      failure = socket.failure();
+    }
     if (bound()) {
       if (failing) report(what + " is free now");
       const std::size_t queueBytes = platform::growReceiveBuffer(socket_, kWantedQueueBytes);
       mostQueued_ = std::max((queueBytes > 0 ? queueBytes : kAssumedQueueBytes) / kLeastQueuedBytes,
                              kQueuedAtOnce);
-      return true;
+      return PortWait::Bound;
     }
     if (!failing) {
-      report(taken ? what + " is taken by another program, perhaps another copy of this "
-                            "receiver; close it, or leave this one waiting: it tries again every "
-                            "second"
-                   : "cannot use " + what + ": " + failure + "; trying again every second");
+      report(failure.taken
+                 ? what + " is taken by another program, perhaps another copy of this receiver; "
+                          "close it, or leave this one waiting: it tries again every second"
+                 : "cannot use " + what + ": " + failure.reason + "; trying again every second");
     }
     failing = true;
     pauseUnlessStopped(kRetryMs, stop);
   }
-  return false;
+  return PortWait::Stopped;
 }
 
-platform::ReceiveStatus DatagramReceiver::takeQueued(int waitMs, const Readable& readable,
-                                                     Received& received, std::string& error) {
+std::optional<platform::Failure> DatagramReceiver::takeQueued(int waitMs, const Readable& readable,
+                                                              Received& received) {
   const platform::DatagramSlots slots{slots_.data(), kReceiveSize, kQueuedAtOnce, lengths_.data()};
-  std::size_t taken = 0;
-  platform::ReceiveStatus status = platform::receiveDatagrams(socket_, slots, waitMs, taken, error);
-  const platform::ReceiveStatus first = status;
-  for (std::size_t total = taken; status == platform::ReceiveStatus::Datagram; total += taken) {
+  const platform::Result<std::size_t> first = platform::receiveDatagrams(socket_, slots, waitMs);
+  if (!first) return first.failure();
+  for (std::size_t taken = *first, total = taken; taken > 0; total += taken) {
     for (std::size_t i = 0; i < taken; ++i) {
       const char* datagram = slots_.data() + i * kReceiveSize;
       const char* end = std::find(datagram, datagram + lengths_[i], '\0');
@@ -97,10 +102,11 @@ platform::ReceiveStatus DatagramReceiver::takeQueued(int waitMs, const Readable&
     }
     // A full call means more may be queued; a flood must not hold the receiver in taking them.
     if (taken < kQueuedAtOnce || total >= mostQueued_) break;
-    std::string ignored;  // a fault after datagrams were taken shows on the next wait
-    status = platform::receiveDatagrams(socket_, slots, 0, taken, ignored);
+    // A failure after datagrams were taken shows on the next wait.
+    const platform::Result<std::size_t> more = platform::receiveDatagrams(socket_, slots, 0);
+    taken = more ? *more : 0;
   }
-  return first;
+  return std::nullopt;
 }
 
 Received DatagramReceiver::receiveText(const StopCheck& stop, const Report& report,
@@ -110,19 +116,15 @@ Received DatagramReceiver::receiveText(const StopCheck& stop, const Report& repo
     // Once the deadline has passed, what is queued is still taken, without waiting.
     const unsigned waitMs = millisecondsUntil(deadline, kPollMs);
     Received received{Received::Outcome::Text, {}, false, 0};
-    std::string error;
-    switch (takeQueued(static_cast<int>(waitMs), readable, received, error)) {
-      case platform::ReceiveStatus::Timeout:
-        break;
-      case platform::ReceiveStatus::Error:
-        if (!failing) report("receiving on UDP port " + std::to_string(port_) + " fails: " + error +
-                             "; trying again every second");
-        failing = true;
-        pauseUnlessStopped(millisecondsUntil(deadline, kRetryMs), stop);
-        break;
-      case platform::ReceiveStatus::Datagram:
-        if (!received.text.empty()) return received;
-        break;
+    if (const auto failure = takeQueued(static_cast<int>(waitMs), readable, received)) {
+      if (!failing) {
+        report("receiving on UDP port " + std::to_string(port_) + " fails: " + failure->reason +
+               "; trying again every second");
+      }
+      failing = true;
+      pauseUnlessStopped(millisecondsUntil(deadline, kRetryMs), stop);
+    } else if (!received.text.empty()) {
+      return received;
     }
     if (waitMs == 0) return {Received::Outcome::Silence, {}, false, 0};
   }

@@ -8,7 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/failure.h"
+#include "platform/sockets.h"
 
 namespace net {
 
@@ -32,6 +33,9 @@ struct Received {
   std::uint64_t datagrams = 0;  // non-empty texts that came with it, it included
 };
 
+// How a wait for the port ended: with the port bound, or with a stop.
+enum class PortWait { Bound, Stopped };
+
 // Starts the socket library and, once bindWhenFree succeeds, holds a UDP socket bound to `port` on
 // every local address for as long as it lives: whatever arrives while the receiver is busy in a
 // controller call waits in the socket's queue, and no other program can take the port meanwhile.
@@ -45,26 +49,25 @@ class DatagramReceiver {
 
   // Binds the port. While it cannot be had (another program holds it, or the system refuses it)
   // says so once through `report`, tries again about once a second, and says so once more when
-  // it is bound. False once `stop` says so.
-  bool bindWhenFree(const StopCheck& stop, const Report& report);
+  // it is bound; until `stop` says so.
+  PortWait bindWhenFree(const StopCheck& stop, const Report& report);
   bool bound() const { return socket_ != platform::kInvalidSocket; }
 
   // The next text that is not empty (a datagram's bytes up to its first zero byte). Of all the
   // datagrams queued when one comes, the newest text that `readable` takes; when none does, the
-  // newest non-empty one. A silence once `deadline` (on platform::monotonicSeconds()) has passed
+  // newest non-empty one. A silence once `deadline` (on platform::monotonicSeconds(), platform/clock.h) has passed
   // with no text, with what was queued by then taken first; a stop once `stop` says so.
   Received receiveText(const StopCheck& stop, const Report& report, const Readable& readable,
                        std::optional<double> deadline = std::nullopt);
 
  private:
   // Waits up to `waitMs` for a datagram and takes all that are queued behind it, as many as the
-  // socket's queue can hold, into `received`.
-  platform::ReceiveStatus takeQueued(int waitMs, const Readable& readable, Received& received,
-                                     std::string& error);
+  // socket's queue can hold, into `received`; a failure when the wait for the first failed.
+  std::optional<platform::Failure> takeQueued(int waitMs, const Readable& readable,
+                                              Received& received);
 
   std::uint16_t port_;
-  bool socketsStarted_ = false;
-  std::string startFailure_;
+  std::optional<platform::Failure> startFailure_;  // the socket library's, when it did not start
   platform::SocketHandle socket_ = platform::kInvalidSocket;
   std::size_t mostQueued_ = 0;  // datagrams the socket's queue can hold, at most
   std::array<char, kReceiveSize * kQueuedAtOnce> slots_;  // filled by each receive, not cleared

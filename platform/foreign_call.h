@@ -25,7 +25,7 @@ enum class ForeignConvention {
 #if BRENIK_CONVENTIONS_DIFFER
 // Calls `function` with `count` 4-byte stack words (words[0] pushed last, as both conventions
 // want) on a stack whose pointer is put back afterwards; `poppedBytes` gets what the function
-// took off it. The one piece of assembly of the program, in platform_win32.cpp.
+// took off it. The one piece of assembly of the program, in foreign_call_win32.cpp.
 std::uint32_t callWithBalancedStack(const void* function, const std::uint32_t* words,
                                     std::size_t count, std::size_t& poppedBytes);
 

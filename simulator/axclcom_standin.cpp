@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/clock.h"
 
 namespace {
 

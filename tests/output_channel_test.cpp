@@ -10,7 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "app/output_channel.h"
-#include "platform/platform.h"
+#include "platform/clock.h"
+#include "platform/console.h"
 
 namespace {
 

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include "net/datagram_receiver.h"
-#include "platform/platform.h"
+#include "platform/clock.h"
+#include "platform/sockets.h"
+#include "tools/udp_sending.h"
 
 namespace {
 
@@ -17,13 +19,13 @@ using namespace std::chrono_literals;
 
 // A port nobody holds right now, found by letting the system choose one.
 std::uint16_t freePort() {
-  std::string error;
-  platform::startSockets(error);
-  const platform::SocketHandle probe = platform::openBoundUdpSocket(0, error);
-  const std::uint16_t port = platform::boundPort(probe);
-  platform::closeSocket(probe);
+  platform::startSockets();
+  const auto probe = platform::openBoundUdpSocket(0);
+  if (!probe) return 0;
+  const platform::Result<std::uint16_t> port = bench::boundPort(*probe);
+  platform::closeSocket(*probe);
   platform::stopSockets();
-  return port;
+  return port ? *port : 0;
 }
 
 // Texts that hold what the caller acts on, for these tests: a comma and no letter.
@@ -37,13 +39,16 @@ const net::Report kIgnore = [](const std::string&) {};
 class Receiver : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(platform::startSockets(error)) << error;
+    const auto started = platform::startSockets();
+    ASSERT_FALSE(started) << started->reason;
     port_ = freePort();
     ASSERT_NE(port_, 0);
-    sender_ = platform::openUdpSocket(error);
-    ASSERT_NE(sender_, platform::kInvalidSocket) << error;
-    ASSERT_TRUE(platform::resolveIpv4("127.0.0.1", port_, to_, error)) << error;
+    const auto sender = bench::openUdpSocket();
+    ASSERT_TRUE(sender) << sender.failure().reason;
+    sender_ = *sender;
+    const auto to = bench::resolveIpv4("127.0.0.1", port_);
+    ASSERT_TRUE(to) << to.failure().reason;
+    to_ = *to;
   }
   void TearDown() override {
     platform::closeSocket(sender_);
@@ -51,12 +56,12 @@ class Receiver : public ::testing::Test {
   }
 
   void send(const std::string& payload) {
-    std::string error;
-    ASSERT_TRUE(platform::sendDatagram(sender_, to_, payload.data(), payload.size(), error)) << error;
+    const auto failure = bench::sendDatagram(sender_, to_, payload.data(), payload.size());
+    ASSERT_FALSE(failure) << failure->reason;
   }
 
   void bind(net::DatagramReceiver& receiver) {
-    ASSERT_TRUE(receiver.bindWhenFree([] { return false; }, kIgnore));
+    ASSERT_EQ(receiver.bindWhenFree([] { return false; }, kIgnore), net::PortWait::Bound);
   }
 
   // Receives with a deadline, so a lost datagram fails the test instead of hanging it.
@@ -72,7 +77,7 @@ class Receiver : public ::testing::Test {
 
   std::uint16_t port_ = 0;
   platform::SocketHandle sender_ = platform::kInvalidSocket;
-  platform::UdpEndpoint to_{};
+  bench::UdpEndpoint to_{};
 };
 
 // One socket for every text: each case is sent to the receiver bound once.
@@ -148,17 +153,14 @@ TEST_F(Receiver, HoldsItsPortFromTheBindUntilItGoes) {
   {
     net::DatagramReceiver receiver(port_);
     bind(receiver);
-    std::string error;
-    bool taken = false;
-    const platform::SocketHandle other = platform::openBoundUdpSocket(port_, error, &taken);
-    EXPECT_EQ(other, platform::kInvalidSocket) << "another program took the port mid-run";
-    EXPECT_TRUE(taken) << error;
-    platform::closeSocket(other);
+    const auto other = platform::openBoundUdpSocket(port_);
+    EXPECT_FALSE(other) << "another program took the port mid-run";
+    if (other) platform::closeSocket(*other);
+    EXPECT_TRUE(!other && other.failure().taken) << (other ? "" : other.failure().reason);
   }
-  std::string error;
-  const platform::SocketHandle again = platform::openBoundUdpSocket(port_, error);
-  EXPECT_NE(again, platform::kInvalidSocket) << error;
-  platform::closeSocket(again);
+  const auto again = platform::openBoundUdpSocket(port_);
+  EXPECT_TRUE(again) << again.failure().reason;
+  if (again) platform::closeSocket(*again);
 }
 
 TEST_F(Receiver, ADatagramAfterWaitsThatTimedOutIsStillTaken) {
@@ -222,15 +224,16 @@ TEST_F(Receiver, DeadlineEndsTheWaitWithASilenceUnlessATextComesFirst) {
 // A port held by another program is said once, tried again about once a second, and said free
 // once it is bound.
 TEST_F(Receiver, TakenPortIsReportedOnceAndBoundOnceFree) {
-  std::string error;
-  platform::SocketHandle holder = platform::openBoundUdpSocket(port_, error);
-  ASSERT_NE(holder, platform::kInvalidSocket) << error;
+  const auto held = platform::openBoundUdpSocket(port_);
+  ASSERT_TRUE(held) << held.failure().reason;
+  const platform::SocketHandle holder = *held;
   std::vector<std::string> reports;
   const net::Report collect = [&](const std::string& line) { reports.push_back(line); };
   net::DatagramReceiver receiver(port_);
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(receiver.bindWhenFree(
-      [start] { return std::chrono::steady_clock::now() - start > 2500ms; }, collect));
+  EXPECT_EQ(receiver.bindWhenFree(
+                [start] { return std::chrono::steady_clock::now() - start > 2500ms; }, collect),
+            net::PortWait::Stopped);
   ASSERT_EQ(reports.size(), 1u);
   EXPECT_NE(reports[0].find("UDP port " + std::to_string(port_) + " is taken by another program"),
             std::string::npos) << reports[0];
@@ -240,8 +243,9 @@ TEST_F(Receiver, TakenPortIsReportedOnceAndBoundOnceFree) {
     platform::closeSocket(holder);
   });
   const auto again = std::chrono::steady_clock::now();
-  EXPECT_TRUE(receiver.bindWhenFree(
-      [again] { return std::chrono::steady_clock::now() - again > 5s; }, collect));
+  EXPECT_EQ(receiver.bindWhenFree(
+                [again] { return std::chrono::steady_clock::now() - again > 5s; }, collect),
+            net::PortWait::Bound);
   release.join();
   EXPECT_EQ(reports, (std::vector<std::string>{reports[0], reports[0],
                                                "UDP port " + std::to_string(port_) + " is free now"}));

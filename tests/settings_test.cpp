@@ -7,12 +7,12 @@
 #include <gtest/gtest.h>
 
 #include "app/settings.h"
-#include "platform/profile_reader.h"
+#include "app/profile_reader.h"
 
 namespace {
 
 std::string lookup(const std::string& file, const std::string& key = "maxActuatorSpeed") {
-  return platform::lookupProfileValue(file, "actuator", key, "DEFAULT", 256);
+  return app::lookupProfileValue(file, "actuator", key, "DEFAULT", 256);
 }
 
 // What Notepad writes as "Unicode": a byte-order mark, then two bytes a character.

@@ -4,11 +4,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/console_window.h"
-#include "platform/platform.h"
-#include "platform/standard_output.h"
+#include "platform/clock.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/sockets.h"
+#include "platform/stop.h"
 #include "tools/exit_status.h"
 #include "tools/send_options.h"
+#include "tools/udp_sending.h"
 
 namespace {
 
@@ -21,17 +24,19 @@ void fail(const std::string& message) { std::fprintf(stderr, "%s: %s\n", kTool, 
 
 struct Target {
   std::string name;
-  platform::UdpEndpoint endpoint;
+  bench::UdpEndpoint endpoint;
 };
 
 bool resolveTargets(const std::vector<bench::HostPort>& wanted, std::vector<Target>& targets) {
   for (const bench::HostPort& hostPort : wanted) {
     Target target{hostPort.host + ":" + std::to_string(hostPort.port), {}};
-    std::string error;
-    if (!platform::resolveIpv4(hostPort.host, hostPort.port, target.endpoint, error)) {
-      fail("cannot resolve host '" + hostPort.host + "': " + error);
+    const platform::Result<bench::UdpEndpoint> endpoint =
+        bench::resolveIpv4(hostPort.host, hostPort.port);
+    if (!endpoint) {
+      fail("cannot resolve host '" + hostPort.host + "': " + endpoint.failure().reason);
       return false;
     }
+    target.endpoint = *endpoint;
     targets.push_back(target);
   }
   return true;
@@ -39,17 +44,17 @@ bool resolveTargets(const std::vector<bench::HostPort>& wanted, std::vector<Targ
 
 // The replay file's text, at most one byte past the limit: enough to tell that it is too large.
 platform::Result<std::string> readReplayText(const std::string& path) {
-  platform::InputFile file(path);
-  if (!file.good()) return platform::Failure{file.error()};
+  platform::Result<platform::InputFile> file = platform::InputFile::open(path);
+  if (!file) return file.failure();
   std::string text;
   std::vector<char> chunk(kReadChunk);
   while (text.size() <= bench::kMaxReplayBytes) {
     const std::size_t wanted = std::min(chunk.size(), bench::kMaxReplayBytes + 1 - text.size());
-    const std::size_t got = file.read(chunk.data(), wanted);
-    if (got == 0) break;
-    text.append(chunk.data(), got);
+    const platform::Result<std::size_t> got = file->read(chunk.data(), wanted);
+    if (!got) return got.failure();
+    if (*got == 0) break;
+    text.append(chunk.data(), *got);
   }
-  if (file.readFailed()) return platform::Failure{file.error()};
   return text;
 }
 
@@ -96,9 +101,8 @@ bool sendTick(platform::SocketHandle socket, const std::vector<Target>& targets,
               const std::string& text, std::FILE* log) {
   const double sentAt = platform::monotonicSeconds();
   for (const Target& target : targets) {
-    std::string error;
-    if (!platform::sendDatagram(socket, target.endpoint, text.data(), text.size(), error)) {
-      fail("sending to " + target.name + " failed: " + error);
+    if (const auto failure = bench::sendDatagram(socket, target.endpoint, text.data(), text.size())) {
+      fail("sending to " + target.name + " failed: " + failure->reason);
       return false;
     }
   }
@@ -119,20 +123,22 @@ int run(bench::SendOptions& options) {
                                            : bench::replaySpan(options.motion) + 1.0 / rate;
   const long long total = bench::datagramCount(rate, duration);
 
-  std::string error;
-  if (!platform::startSockets(error)) {
-    fail("cannot start the socket library: " + error);
+  if (const auto failure = platform::startSockets()) {
+    fail("cannot start the socket library: " + failure->reason);
     return bench::kToolFailed;
   }
   std::vector<Target> targets;
-  const platform::SocketHandle socket =
-      resolveTargets(options.targets, targets) ? platform::openUdpSocket(error)
-                                               : platform::kInvalidSocket;
-  if (socket == platform::kInvalidSocket) {
-    if (!error.empty()) fail("cannot open a UDP socket: " + error);
+  if (!resolveTargets(options.targets, targets)) {
     platform::stopSockets();
     return bench::kToolFailed;
   }
+  const platform::Result<platform::SocketHandle> opened = bench::openUdpSocket();
+  if (!opened) {
+    fail("cannot open a UDP socket: " + opened.failure().reason);
+    platform::stopSockets();
+    return kExitFailed;
+  }
+  const platform::SocketHandle socket = *opened;
 
   std::FILE* log = nullptr;
   if (!options.logPath.empty()) {
@@ -146,7 +152,7 @@ int run(bench::SendOptions& options) {
     }
   }
 
-  const bool progress = !options.quiet && platform::standardErrorIsTerminal();
+  const bool progress = !options.quiet && bench::standardErrorIsTerminal();
   platform::installStopHandler();
   int status = bench::kToolDone;
   long long sent = 0;
@@ -155,7 +161,7 @@ int run(bench::SendOptions& options) {
   for (long long tick = 0; tick < total; ++tick) {
     // Deadlines come from the start and the tick number, never from the previous send.
     const double offset = static_cast<double>(tick) / rate;
-    platform::sleepUntil(start + offset);
+    bench::sleepUntil(start + offset);
     if (platform::stopRequested()) {
       status = bench::kToolStopped;
       break;

@@ -1,8 +1,8 @@
 // brenik-strokes: targets and controller positions the receivers command for given angles.
 #include <cstdio>
 
-#include "platform/console_window.h"
-#include "platform/standard_output.h"
+#include "platform/console.h"
+#include "tools/arguments.h"
 #include "tools/exit_status.h"
 #include "tools/stroke_table.h"
 

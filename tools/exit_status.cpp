@@ -2,16 +2,17 @@
 #include "tools/exit_status.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
-#include "platform/standard_output.h"
+#include "platform/console.h"
 
 namespace bench {
 
 int finishStandardOutput(const char* tool, int status) {
-  std::string reason;
-  if (platform::standardOutputArrived(reason)) return status;
-  std::fprintf(stderr, "%s: cannot write the output: %s\n", tool, reason.c_str());
+  const std::optional<platform::Failure> failure = platform::flushStandardOutput();
+  if (!failure) return status;
+  std::fprintf(stderr, "%s: cannot write the output: %s\n", tool, failure->reason.c_str());
   return kToolFailed;
 }
 

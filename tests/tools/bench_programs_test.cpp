@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/clock.h"
+#include "platform/sockets.h"
 #include "support/text_file.h"
 #include "tools/send_options.h"
+#include "tools/udp_sending.h"
 
 namespace {
 
@@ -64,10 +66,10 @@ ToolRun runTool(const std::string& name, const std::string& arguments,
 class Listener {
  public:
   Listener() {
-    std::string error;
-    platform::startSockets(error);
-    socket_ = platform::openBoundUdpSocket(0, error);
-    port_ = platform::boundPort(socket_);
+    platform::startSockets();
+    if (const auto bound = platform::openBoundUdpSocket(0)) socket_ = *bound;
+    const platform::Result<std::uint16_t> port = bench::boundPort(socket_);
+    port_ = port ? *port : 0;
   }
   ~Listener() {
     platform::closeSocket(socket_);
@@ -84,14 +86,12 @@ class Listener {
   // Collects datagrams until `count` arrived or nothing came for `quiet` seconds.
   std::vector<Arrival> receive(std::size_t count, int quietMs = 2000) {
     std::vector<Arrival> got;
-    std::string error;
     while (got.size() < count) {
       char buffer[256];
-      std::size_t received = 0;
-      const platform::ReceiveStatus status =
-          platform::receiveDatagram(socket_, buffer, sizeof buffer - 1, quietMs, received, error);
-      if (status != platform::ReceiveStatus::Datagram) break;
-      buffer[received] = '\0';
+      const platform::Result<platform::DatagramLength> received =
+          platform::receiveDatagram(socket_, buffer, sizeof buffer - 1, quietMs);
+      if (!received || !*received) break;
+      buffer[**received] = '\0';
       got.push_back({buffer, platform::monotonicSeconds()});
     }
     return got;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/console_window.h"
+#include "platform/console.h"
 #include "tools/arguments.h"
 #include "tools/motion_source.h"
 #include "tools/send_options.h"

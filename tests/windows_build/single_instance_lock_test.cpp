@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/platform.h"
+#include "platform/single_instance_lock.h"
 
 namespace {
 
@@ -38,13 +38,13 @@ TEST_P(NameTakenBy, CountsAsAnotherCopyAndTheLockIsFreeOnceItGoes) {
   const HANDLE object = GetParam().take(("Local\\" + name).c_str());
   ASSERT_NE(object, nullptr) << GetLastError();
   {
-    const platform::SingleInstanceLock lock(name);
-    EXPECT_FALSE(lock.held());
-    EXPECT_TRUE(lock.heldElsewhere()) << lock.error();
+    const auto lock = platform::SingleInstanceLock::take(name);
+    EXPECT_FALSE(lock && *lock);
+    EXPECT_TRUE(lock && !*lock) << (lock ? "" : lock.failure().reason);
   }
   CloseHandle(object);
-  const platform::SingleInstanceLock lock(name);
-  EXPECT_TRUE(lock.held()) << lock.error();
+  const auto lock = platform::SingleInstanceLock::take(name);
+  EXPECT_TRUE(lock && *lock) << (lock ? "held elsewhere" : lock.failure().reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(

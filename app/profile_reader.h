@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace app {
 
 // Looks for `key` in `section` (both matched without regard to case) in a file handed over in
 // pieces of any size. It holds one line at a time, at most kLineLimit bytes of it, so a file of
@@ -56,4 +56,10 @@ std::string lookupProfileValue(std::string_view fileContents, std::string_view s
                                std::string_view key, std::string_view fallback,
                                std::size_t capacity);
 
-}  // namespace platform
+// The value of `key` in `section` of the file `fileName`, as Windows' profile lookup gives it:
+// the system's own where it has one, else this reader over the file; `fallback` when the file
+// cannot be read, as on Windows.
+std::string readProfileString(const char* section, const char* key, const char* fallback,
+                              const char* fileName);
+
+}  // namespace app

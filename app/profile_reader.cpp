@@ -1,9 +1,11 @@
 // Native profile lookup: the same answers as Windows' reader for the files people write by hand.
-#include "platform/profile_reader.h"
+#include "app/profile_reader.h"
 
 #include <algorithm>
 
-namespace platform {
+#include "platform/files.h"
+
+namespace app {
 namespace {
 
 bool isProfileSpace(unsigned char c) {
@@ -205,4 +207,22 @@ std::string lookupProfileValue(std::string_view fileContents, std::string_view s
   return lookup.result(fallback, capacity);
 }
 
-}  // namespace platform
+std::string readProfileString(const char* section, const char* key, const char* fallback,
+                              const char* fileName) {
+  if (std::optional<std::string> value =
+          platform::systemProfileString(section, key, fallback, fileName)) {
+    return *value;
+  }
+  // Anything but a readable regular file reads as no file, as on Windows: the defaults apply.
+  ProfileLookup lookup(section, key);
+  if (platform::Result<platform::InputFile> file = platform::InputFile::open(fileName)) {
+    constexpr std::size_t kChunkBytes = 64 * 1024;
+    char chunk[kChunkBytes];
+    for (platform::Result<std::size_t> got = file->read(chunk, sizeof chunk);
+         got && *got > 0 && lookup.feed({chunk, *got}); got = file->read(chunk, sizeof chunk)) {
+    }
+  }
+  return lookup.result(fallback, platform::kProfileValueCapacity);
+}
+
+}  // namespace app

@@ -1,0 +1,60 @@
+// Files on POSIX: a non-blocking open checked with fstat, and no profile lookup of the system's.
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/system_reason.h"
+
+namespace platform {
+
+Result<InputFile> InputFile::open(const std::string& path) {
+  // Non-blocking open: a FIFO with no writer would otherwise hold the caller for ever.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return systemFailure(errno);
+  struct stat status {};
+  Failure failure;
+  if (::fstat(fd, &status) != 0) {
+    failure = systemFailure(errno);
+  } else if (S_ISDIR(status.st_mode)) {
+    failure = Failure{"is a folder"};
+  } else if (!S_ISREG(status.st_mode)) {
+    failure = Failure{"is not a regular file"};
+  } else {
+    return InputFile(fd);
+  }
+  ::close(fd);
+  return failure;
+}
+
+InputFile::~InputFile() {
+  if (handle_ != kNoFile) ::close(static_cast<int>(handle_));
+}
+
+Result<std::size_t> InputFile::read(char* buffer, std::size_t capacity) {
+  ssize_t got = -1;
+  do {
+    got = ::read(static_cast<int>(handle_), buffer, capacity);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) return systemFailure(errno);
+  return static_cast<std::size_t>(got);
+}
+
+Result<std::string> currentFolder() {
+  std::error_code failed;
+  const std::filesystem::path folder = std::filesystem::current_path(failed);
+  if (failed) return Failure{failed.message()};
+  return folder.string();
+}
+
+std::optional<std::string> systemProfileString(const char*, const char*, const char*,
+                                               const char*) {
+  return std::nullopt;
+}
+
+}  // namespace platform

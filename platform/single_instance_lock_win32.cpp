@@ -1,0 +1,36 @@
+// The one-copy lock on Windows: a named mutex of the login session.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include "platform/single_instance_lock.h"
+#include "platform/system_reason.h"
+
+namespace platform {
+
+Result<std::optional<SingleInstanceLock>> SingleInstanceLock::take(const std::string& name) {
+  // A named object of the login session; Windows deletes it when its last holder ends.
+  const std::string objectName = "Local\\" + name;
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, objectName.c_str());
+  const DWORD error = GetLastError();
+  if (mutex == nullptr) {
+    // The name is taken all the same: by another user's copy (access denied) or by an object of
+    // another kind (an event, a semaphore: invalid handle) that another program made.
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_HANDLE) {
+      return std::optional<SingleInstanceLock>();
+    }
+    return Failure{objectName + ": " + systemReason(static_cast<int>(error))};
+  }
+  if (error == ERROR_ALREADY_EXISTS) {
+    CloseHandle(mutex);
+    return std::optional<SingleInstanceLock>();
+  }
+  return std::optional<SingleInstanceLock>(SingleInstanceLock(reinterpret_cast<std::intptr_t>(mutex)));
+}
+
+SingleInstanceLock::~SingleInstanceLock() {
+  if (handle_ != kNotHeld) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+}  // namespace platform

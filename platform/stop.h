@@ -1,0 +1,14 @@
+// Stop requests: Ctrl+C, Ctrl+Break, closing the console, and the signals that mean a stop.
+#pragma once
+
+namespace platform {
+
+// Ctrl+C, Ctrl+Break, closing the console, and the signals that mean a stop (SIGINT, SIGTERM,
+// SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM) only set a flag that the main thread polls:
+// controller calls never run from a handler.
+void installStopHandler();
+bool stopRequested();
+// How many stop requests have come: a second one can cut short what the first began.
+unsigned stopRequests();
+
+}  // namespace platform
