@@ -13,16 +13,16 @@ Result<std::optional<SingleInstanceLock>> SingleInstanceLock::take(const std::st
   // A named object of the login session; Windows deletes it when its last holder ends.
   const std::string objectName = "Local\\" + name;
   HANDLE mutex = CreateMutexA(nullptr, FALSE, objectName.c_str());
-  const DWORD error = GetLastError();
+  const DWORD code = GetLastError();
   if (mutex == nullptr) {
     // The name is taken all the same: by another user's copy (access denied) or by an object of
     // another kind (an event, a semaphore: invalid handle) that another program made.
-    if (error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_HANDLE) {
+    if (code == ERROR_ACCESS_DENIED || code == ERROR_INVALID_HANDLE) {
       return std::optional<SingleInstanceLock>();
     }
-    return Failure{objectName + ": " + systemReason(static_cast<int>(error))};
+    return Failure{objectName + ": " + systemReason(static_cast<int>(code))};
   }
-  if (error == ERROR_ALREADY_EXISTS) {
+  if (code == ERROR_ALREADY_EXISTS) {
     CloseHandle(mutex);
     return std::optional<SingleInstanceLock>();
   }

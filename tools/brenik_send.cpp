@@ -136,7 +136,7 @@ int run(bench::SendOptions& options) {
   if (!opened) {
     fail("cannot open a UDP socket: " + opened.failure().reason);
     platform::stopSockets();
-    return kExitFailed;
+    return bench::kToolFailed;
   }
   const platform::SocketHandle socket = *opened;
 
