@@ -120,12 +120,12 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
   StatusLine status(statusAsked, profile.programName, output.status());
 
   const net::StopCheck stop = [] { return platform::stopRequested(); };
-  const net::Report report = [&output](const std::string& line) { output.say(line); };
+  const net::Say say = [&output](const std::string& line) { output.say(line); };
   // Bound for the whole run, before anything is touched: another program holding the port would
   // take the datagrams, and what comes during a controller call waits in its queue.
   net::DatagramReceiver receiver(profile.udpPort);
   status.report(RunState::WaitingForPort, nullptr, platform::monotonicSeconds());
-  if (receiver.bindWhenFree(stop, report) == net::PortWait::Stopped) return kExitStopped;
+  if (receiver.bindWhenFree(stop, say) == net::PortWait::Stopped) return kExitStopped;
 
   // Closes the controller on every road out of here, once.
   controller::Controller controller(*axcl, stop);

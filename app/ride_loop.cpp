@@ -44,7 +44,7 @@ void rideUntilStopped(const SideProfile& profile, const Settings& settings,
                       RunOutput& output, StatusLine& status) {
   motion::Ride ride(profile.side, settings.limits, settings.ride);
   const net::StopCheck stop = [] { return platform::stopRequested(); };
-  const net::Report report = [&output](const std::string& line) { output.say(line); };
+  const net::Say say = [&output](const std::string& line) { output.say(line); };
   const net::Readable holdsAngles = [](const std::string& text) {
     return net::readAngles(text).ok();
   };
@@ -54,7 +54,7 @@ void rideUntilStopped(const SideProfile& profile, const Settings& settings,
     const double levelAt = ride.levelDeadline();
     const double wakeAt = std::min(levelAt, status.nextReport());
     const net::Received received = receiver.receiveText(
-        stop, report, holdsAngles, std::isinf(wakeAt) ? std::nullopt : std::optional<double>(wakeAt));
+        stop, say, holdsAngles, std::isinf(wakeAt) ? std::nullopt : std::optional<double>(wakeAt));
     switch (received.outcome) {
       case net::Received::Outcome::Text: {
         status.countDatagrams(received.datagrams);

@@ -50,7 +50,7 @@ DatagramReceiver::~DatagramReceiver() {
   if (!startFailure_) platform::stopSockets();
 }
 
-PortWait DatagramReceiver::bindWhenFree(const StopCheck& stop, const Report& report) {
+PortWait DatagramReceiver::bindWhenFree(const StopCheck& stop, const Say& say) {
   const std::string what = "UDP port " + std::to_string(port_);
   bool failing = false;
   while (!stop()) {
@@ -63,14 +63,14 @@ PortWait DatagramReceiver::bindWhenFree(const StopCheck& stop, const Report& rep
       failure = socket.failure();
     }
     if (bound()) {
-      if (failing) report(what + " is free now");
+      if (failing) say(what + " is free now");
       const std::size_t queueBytes = platform::growReceiveBuffer(socket_, kWantedQueueBytes);
       mostQueued_ = std::max((queueBytes > 0 ? queueBytes : kAssumedQueueBytes) / kLeastQueuedBytes,
                              kQueuedAtOnce);
       return PortWait::Bound;
     }
     if (!failing) {
-      report(failure.taken
+      say(failure.taken
                  ? what + " is taken by another program, perhaps another copy of this receiver; "
                           "close it, or leave this one waiting: it tries again every second"
                  : "cannot use " + what + ": " + failure.reason + "; trying again every second");
@@ -109,7 +109,7 @@ std::optional<platform::Failure> DatagramReceiver::takeQueued(int waitMs, const 
   return std::nullopt;
 }
 
-Received DatagramReceiver::receiveText(const StopCheck& stop, const Report& report,
+Received DatagramReceiver::receiveText(const StopCheck& stop, const Say& say,
                                        const Readable& readable, std::optional<double> deadline) {
   bool failing = false;
   while (!stop()) {
@@ -118,7 +118,7 @@ Received DatagramReceiver::receiveText(const StopCheck& stop, const Report& repo
     Received received{Received::Outcome::Text, {}, false, 0};
     if (const auto failure = takeQueued(static_cast<int>(waitMs), readable, received)) {
       if (!failing) {
-        report("receiving on UDP port " + std::to_string(port_) + " fails: " + failure->reason +
+        say("receiving on UDP port " + std::to_string(port_) + " fails: " + failure->reason +
                "; trying again every second");
       }
       failing = true;

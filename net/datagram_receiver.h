@@ -19,7 +19,8 @@ constexpr int kReceiveSize = 1024;
 constexpr std::size_t kQueuedAtOnce = 16;
 
 using StopCheck = std::function<bool()>;
-using Report = std::function<void(const std::string&)>;
+// Hands one line to the person at the console: what is wrong and what to do.
+using Say = std::function<void(const std::string&)>;
 // Whether a text holds what the caller acts on (for the receivers: two angles).
 using Readable = std::function<bool(const std::string&)>;
 
@@ -48,16 +49,16 @@ class DatagramReceiver {
   DatagramReceiver& operator=(const DatagramReceiver&) = delete;
 
   // Binds the port. While it cannot be had (another program holds it, or the system refuses it)
-  // says so once through `report`, tries again about once a second, and says so once more when
+  // says so once through `say`, tries again about once a second, and says so once more when
   // it is bound; until `stop` says so.
-  PortWait bindWhenFree(const StopCheck& stop, const Report& report);
+  PortWait bindWhenFree(const StopCheck& stop, const Say& say);
   bool bound() const { return socket_ != platform::kInvalidSocket; }
 
   // The next text that is not empty (a datagram's bytes up to its first zero byte). Of all the
   // datagrams queued when one comes, the newest text that `readable` takes; when none does, the
   // newest non-empty one. A silence once `deadline` (on platform::monotonicSeconds(), platform/clock.h) has passed
   // with no text, with what was queued by then taken first; a stop once `stop` says so.
-  Received receiveText(const StopCheck& stop, const Report& report, const Readable& readable,
+  Received receiveText(const StopCheck& stop, const Say& say, const Readable& readable,
                        std::optional<double> deadline = std::nullopt);
 
  private:

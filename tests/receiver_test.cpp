@@ -34,7 +34,7 @@ bool commaNoLetter(const std::string& text) {
          std::none_of(text.begin(), text.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
 }
 
-const net::Report kIgnore = [](const std::string&) {};
+const net::Say kIgnore = [](const std::string&) {};
 
 class Receiver : public ::testing::Test {
  protected:
@@ -174,7 +174,7 @@ TEST_F(Receiver, ADatagramAfterWaitsThatTimedOutIsStillTaken) {
   const auto deadline = std::chrono::steady_clock::now() + 5s;
   const net::StopCheck stop = [deadline] { return std::chrono::steady_clock::now() > deadline; };
   std::vector<std::string> reports;
-  const net::Report collect = [&](const std::string& line) { reports.push_back(line); };
+  const net::Say collect = [&](const std::string& line) { reports.push_back(line); };
   EXPECT_EQ(receiver.receiveText(stop, collect, commaNoLetter).text, "7,8");
   EXPECT_TRUE(reports.empty()) << reports.front();  // a wait given up is no fault
   late.join();
@@ -228,7 +228,7 @@ TEST_F(Receiver, TakenPortIsReportedOnceAndBoundOnceFree) {
   ASSERT_TRUE(held) << held.failure().reason;
   const platform::SocketHandle holder = *held;
   std::vector<std::string> reports;
-  const net::Report collect = [&](const std::string& line) { reports.push_back(line); };
+  const net::Say collect = [&](const std::string& line) { reports.push_back(line); };
   net::DatagramReceiver receiver(port_);
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(receiver.bindWhenFree(
