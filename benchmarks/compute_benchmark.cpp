@@ -14,15 +14,6 @@ namespace {
 constexpr motion::MotionLimits kDefaultLimits{20000, 33};
 constexpr int kReversal = 1;
 
-class NullCommands final : public motion::ActuatorCommands {
- public:
-  void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
-    benchmark::DoNotOptimize(speed);
-    benchmark::DoNotOptimize(acceleration);
-  }
-  void moveAbs(std::int32_t position) override { benchmark::DoNotOptimize(position); }
-};
-
 // A motion source's stream: small changes around the working range, as a game sends them.
 std::vector<std::string> sampleTexts() {
   std::vector<std::string> texts;
@@ -37,12 +28,11 @@ std::vector<std::string> sampleTexts() {
 void BM_OneDatagram(benchmark::State& state) {
   const std::vector<std::string> texts = sampleTexts();
   motion::PlannerState planner = motion::initialPlannerState(kDefaultLimits);
-  NullCommands commands;
   std::size_t next = 0;
   for (auto _ : state) {
     const auto angles = net::readAngles(texts[next], kReversal);
-    motion::planAndCommand(angles->pitch, angles->roll, motion::Side::Left, kDefaultLimits, planner,
-                           commands);
+    benchmark::DoNotOptimize(
+        motion::planMove(angles->pitch, angles->roll, motion::Side::Left, kDefaultLimits, planner));
     next = (next + 1) % texts.size();
   }
 }
@@ -58,19 +48,18 @@ void BM_ReadAngles(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadAngles);
 
-void BM_PlanAndCommand(benchmark::State& state) {
+void BM_PlanMove(benchmark::State& state) {
   std::vector<net::AnglePair> pairs;
   for (const std::string& text : sampleTexts()) pairs.push_back(*net::readAngles(text, kReversal));
   motion::PlannerState planner = motion::initialPlannerState(kDefaultLimits);
-  NullCommands commands;
   std::size_t next = 0;
   for (auto _ : state) {
-    motion::planAndCommand(pairs[next].pitch, pairs[next].roll, motion::Side::Left, kDefaultLimits,
-                           planner, commands);
+    benchmark::DoNotOptimize(motion::planMove(pairs[next].pitch, pairs[next].roll,
+                                              motion::Side::Left, kDefaultLimits, planner));
     next = (next + 1) % pairs.size();
   }
 }
-BENCHMARK(BM_PlanAndCommand);
+BENCHMARK(BM_PlanMove);
 
 }  // namespace
 

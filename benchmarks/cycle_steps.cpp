@@ -43,26 +43,15 @@ struct Stamps {
   double velocityBegin, velocityEnd, moveBegin, moveEnd;  // the stand-in's two calls
 };
 
-// The planner's commands go to the stand-in, each call stamped on both sides.
-class TimedCommands final : public motion::ActuatorCommands {
- public:
-  TimedCommands(const controller::Operations& axcl, Stamps& stamps)
-      : axcl_(axcl), stamps_(stamps) {}
-  void writeVelocity(std::int32_t speed, std::int32_t acceleration) override {
-    stamps_.velocityBegin = platform::monotonicSeconds();
-    axcl_.write_velocity(kAxis, speed, acceleration);
-    stamps_.velocityEnd = platform::monotonicSeconds();
-  }
-  void moveAbs(std::int32_t position) override {
-    stamps_.moveBegin = platform::monotonicSeconds();
-    axcl_.move_abs(kAxis, position);
-    stamps_.moveEnd = platform::monotonicSeconds();
-  }
-
- private:
-  const controller::Operations& axcl_;
-  Stamps& stamps_;
-};
+// The planner's move goes to the stand-in, each call stamped on both sides.
+void timedMove(const controller::Operations& axcl, const motion::Move& move, Stamps& stamps) {
+  stamps.velocityBegin = platform::monotonicSeconds();
+  axcl.write_velocity(kAxis, move.speed, move.acceleration);
+  stamps.velocityEnd = platform::monotonicSeconds();
+  stamps.moveBegin = platform::monotonicSeconds();
+  axcl.move_abs(kAxis, move.position);
+  stamps.moveEnd = platform::monotonicSeconds();
+}
 
 int usage() {
   std::fprintf(stderr,
@@ -102,12 +91,12 @@ int main(int argc, char** argv) {
     return usage();
   }
 
-  controller::Operations axcl;
-  std::string problem;
-  if (!controller::loadController(axcl, problem)) {
-    std::fprintf(stderr, "cycle_steps: %s\n", problem.c_str());
+  const platform::Result<controller::Operations> loaded = controller::loadController();
+  if (!loaded) {
+    std::fprintf(stderr, "cycle_steps: %s\n", loaded.failure().reason.c_str());
     return 3;
   }
+  const controller::Operations& axcl = *loaded;
   // As the receiver holds the library for its run.
   std::optional<platform::SocketLibraryGuard> sockets;
   if (guard) sockets.emplace();
@@ -165,10 +154,11 @@ int main(int argc, char** argv) {
     // The receiver's loop body.
     const auto angles = net::readAngles(text, kReversal);
     stamps.parsed = platform::monotonicSeconds();
-    TimedCommands commands(axcl, stamps);
     if (angles) {
-      motion::planAndCommand(angles->pitch, angles->roll, motion::Side::Left, kDefaultLimits,
-                             planner, commands);
+      timedMove(axcl,
+                motion::planMove(angles->pitch, angles->roll, motion::Side::Left, kDefaultLimits,
+                                 planner),
+                stamps);
     }
   }
   for (const Stamps& s : texts) {

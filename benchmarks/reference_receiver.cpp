@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 
-#include "app/controller_commands.h"
 #include "app/settings.h"
 #include "app/side_profile.h"
 #include "controller/controller.h"
@@ -47,10 +46,9 @@ int main(int argc, char** argv) {
   const std::uint16_t udpPort = port.value_or(profile.udpPort);
   const app::Settings settings = app::readSettings(profile);
 
-  std::string error;
-  controller::Operations axcl;
-  if (!controller::loadController(axcl, error)) {
-    std::fprintf(stderr, "reference_receiver: %s\n", error.c_str());
+  const platform::Result<controller::Operations> axcl = controller::loadController();
+  if (!axcl) {
+    std::fprintf(stderr, "reference_receiver: %s\n", axcl.failure().reason.c_str());
     return 3;
   }
   if (const auto failure = platform::startSockets()) {
@@ -68,8 +66,7 @@ int main(int argc, char** argv) {
   platform::installStopHandler();
 
   motion::PlannerState planner = motion::initialPlannerState(settings.limits);
-  controller::Controller controller(axcl, platform::stopRequested);  // never opened: the stand-in
-  app::ControllerCommands commands(controller);
+  controller::Controller controller(*axcl, platform::stopRequested);  // never opened: the stand-in
   char buffer[net::kReceiveSize + 1];
   while (!platform::stopRequested()) {
     const platform::Result<platform::DatagramLength> received =
@@ -78,8 +75,8 @@ int main(int argc, char** argv) {
     buffer[**received] = '\0';  // the text is the bytes up to the first zero byte, as in the receiver
     if (buffer[0] == '\0') continue;
     if (const auto angles = net::readAngles(buffer, settings.reversal)) {
-      motion::planAndCommand(angles->pitch, angles->roll, profile.side, settings.limits, planner,
-                             commands);
+      controller.move(
+          motion::planMove(angles->pitch, angles->roll, profile.side, settings.limits, planner));
     }
   }
   platform::closeSocket(socket);
