@@ -7,7 +7,8 @@
 
 #include "motion/ride.h"
 #include "net/angle_message.h"
-#include "platform/platform.h"
+#include "platform/clock.h"
+#include "platform/stop.h"
 
 namespace app {
 namespace {
