@@ -65,14 +65,25 @@ OutputChannel::OutputChannel(platform::StandardStream stream, std::string progra
     : shared_(std::make_shared<Shared>()) {
   shared_->stream = stream;
   shared_->programName = std::move(programName);
-  // Detached: a writer held up for good must not hold up the end of the process.
-  std::thread([shared = shared_] { shared->write(); }).detach();
+  writer_ = std::thread([shared = shared_] { shared->write(); });
 }
 
 OutputChannel::~OutputChannel() {
-  const std::lock_guard<std::mutex> lock(shared_->mutex);
-  shared_->closing = true;
-  shared_->changed.notify_all();
+  bool idle = false;
+  {
+    const std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->closing = true;
+    idle = shared_->pending.empty() && !shared_->writing;
+    shared_->changed.notify_all();
+  }
+  // An idle writer ends at once and is waited for, so that no thread outlives the program's own
+  // end (Wine may kill a process whose threads still run as it exits); one held up in a write
+  // is left behind, so that it never holds up the end of the process.
+  if (idle) {
+    writer_.join();
+  } else {
+    writer_.detach();
+  }
 }
 
 void OutputChannel::message(std::string text) {

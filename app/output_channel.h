@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "platform/console.h"
 
@@ -20,7 +21,8 @@ class OutputChannel {
  public:
   // `programName` starts the line that says how many messages were dropped.
   OutputChannel(platform::StandardStream stream, std::string programName);
-  // Lets the writer go; what it has not written by then is written while the process lasts.
+  // Lets the writer go: waited for when it has nothing left to write; otherwise what it has not
+  // written by then is written while the process lasts.
   ~OutputChannel();
   OutputChannel(const OutputChannel&) = delete;
   OutputChannel& operator=(const OutputChannel&) = delete;
@@ -40,6 +42,7 @@ class OutputChannel {
 
  private:
   std::shared_ptr<Shared> shared_;
+  std::thread writer_;
 };
 
 // The receiver's two channels: the status line on standard output and the one-line messages on
