@@ -87,7 +87,8 @@ std::string usageText(const SideProfile& profile) {
   text += "Only one copy of each receiver runs at a time.\n\n";
   text += "Exit status: 0 stopped after running, 1 controller not ready, 2 bad arguments,\n";
   text += "3 controller library (AXCLCOM) missing or unusable, 4 another copy already drives\n";
-  text += "this actuator, 5 this text could not be written.\n\n";
+  text += "this actuator, 5 this text could not be written, 6 the system refused the lock that\n";
+  text += "keeps a second copy out.\n\n";
   text += "More in the README that comes with the programs.\n";
   return text;
 }

@@ -17,6 +17,7 @@ constexpr int kExitBadArguments = 2;
 constexpr int kExitNoControllerLibrary = 3;
 constexpr int kExitAnotherCopy = 4;     // another copy of this side's receiver is running
 constexpr int kExitOutputFailed = 5;    // the help or version could not be written
+constexpr int kExitNoOneCopyLock = 6;   // the one-copy lock could not be had, for another reason
 
 struct CommandLine {
   enum class Action { Run, Help, Version, Refuse };

@@ -175,8 +175,11 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
     return kExitAnotherCopy;
   }
   if (!oneCopy.held()) {
+    // Two copies would both command the one actuator: without the lock, none runs.
     output.say("cannot make sure that no other copy drives the " + std::string(profile.sideName) +
-               " actuator (" + oneCopy.error() + "); going on, start only one");
+               " actuator (" + oneCopy.error() +
+               "); this one touches nothing and ends (put that right, then start it again)");
+    return kExitNoOneCopyLock;
   }
   // Before the settings and the port: a program without its controller library can do nothing.
   controller::Operations axcl;

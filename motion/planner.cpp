@@ -38,6 +38,12 @@ float referenceChange(float dL, float dR, float dT) {
   return dL;
 }
 
+// A limit times the ratio, truncated; with `atLeastOne`, a limit of 1 or more never gives 0.
+std::int32_t scaled(std::int32_t limit, float ratio, bool atLeastOne) {
+  const auto value = static_cast<std::int32_t>(static_cast<float>(limit) * ratio);
+  return atLeastOne && limit >= 1 && value < 1 ? 1 : value;
+}
+
 }  // namespace
 
 PlannerState initialPlannerState(const MotionLimits& limits) {
@@ -68,19 +74,21 @@ std::int32_t controllerPosition(float target) {
 }
 
 void planAndCommand(float pitch, float roll, Side side, const MotionLimits& limits,
-                    PlannerState& state, ActuatorCommands& commands) {
+                    PlannerState& state, ActuatorCommands& commands, Scaling scaling) {
   const Targets targets = computeTargets(pitch, roll);
   const float dL = std::fabs(targets.left - state.previous.left);
   const float dR = std::fabs(targets.right - state.previous.right);
   const float dT = std::fabs(targets.third - state.previous.third);
 
-  // When neither front target moves, the last speed and acceleration stay in force.
-  if (dL > 0.0f || dR > 0.0f) {
+  if (scaling == Scaling::None) {
+    state.speed = limits.maxSpeed;
+    state.acceleration = limits.maxAcceleration;
+  } else if (dL > 0.0f || dR > 0.0f) {  // otherwise the last speed and acceleration stay in force
     const float own = side == Side::Left ? dL : dR;
     const float ratio = own / referenceChange(dL, dR, dT);
-    state.speed = static_cast<std::int32_t>(static_cast<float>(limits.maxSpeed) * ratio);
-    state.acceleration =
-        static_cast<std::int32_t>(static_cast<float>(limits.maxAcceleration) * ratio);
+    const bool atLeastOne = scaling == Scaling::RatioAtLeastOne;
+    state.speed = scaled(limits.maxSpeed, ratio, atLeastOne);
+    state.acceleration = scaled(limits.maxAcceleration, ratio, atLeastOne);
   }
 
   commands.writeVelocity(state.speed, state.acceleration);

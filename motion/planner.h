@@ -44,7 +44,15 @@ Targets computeTargets(float pitch, float roll);
 // Controller position for a target: hundredths of a millimetre, sign reversed.
 std::int32_t controllerPosition(float target);
 
+// How a move's speed and acceleration come from the limits.
+enum class Scaling {
+  Ratio,            // the limits times this side's share of the largest front move, truncated
+  RatioAtLeastOne,  // the same, but never below 1 where the limit is at least 1
+  None,             // the limits themselves, whatever moves
+};
+
 void planAndCommand(float pitch, float roll, Side side, const MotionLimits& limits,
-                    PlannerState& state, ActuatorCommands& commands);
+                    PlannerState& state, ActuatorCommands& commands,
+                    Scaling scaling = Scaling::Ratio);
 
 }  // namespace motion

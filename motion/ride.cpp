@@ -24,8 +24,9 @@ void Ride::angles(float pitch, float roll, double now, ActuatorCommands& command
     rampStart_ = now;
   }
   lastAngles_ = now;
-  planAndCommand(pitch, roll, side_, rampedLimits(full_, policy_, now - rampStart_), planner_,
-                 commands);
+  const double elapsed = now - rampStart_;
+  planAndCommand(pitch, roll, side_, rampedLimits(full_, policy_, elapsed), planner_, commands,
+                 ramping(policy_, elapsed) ? Scaling::RatioAtLeastOne : Scaling::Ratio);
 }
 
 double Ride::levelDeadline() const {
@@ -44,8 +45,11 @@ bool Ride::levelsBeforeClosing() const {
 
 void Ride::levelForStop(ActuatorCommands& commands) { level(commands); }
 
+// Exactly the gentle limits, however far each side goes: scaled by this side's share of the move
+// they could come down to 0, and with the seat already level the last full speed would stay.
 void Ride::level(ActuatorCommands& commands) {
-  planAndCommand(kLevel, kLevel, side_, gentleLimits(full_, policy_), planner_, commands);
+  planAndCommand(kLevel, kLevel, side_, gentleLimits(full_, policy_), planner_, commands,
+                 Scaling::None);
 }
 
 }  // namespace motion

@@ -21,13 +21,14 @@ class Ride {
   Ride(Side side, const MotionLimits& full, const RidePolicy& policy);
 
   // One angle pair (degrees) that came at `now` (seconds): planned and commanded with the
-  // limits in force, which ramp up from the gentle ones after homing and after each levelling.
+  // limits in force, which ramp up from the gentle ones after homing and after each levelling;
+  // while they do, a limit of 1 or more is never scaled down to 0.
   void angles(float pitch, float roll, double now, ActuatorCommands& commands);
 
   // When the seat is to be levelled for silence: never before the first angles, and not again
   // until angles have come after a levelling.
   double levelDeadline() const;
-  // The level attitude, once, at the gentle limits, through the planner.
+  // The level attitude, once, at exactly the gentle limits (not scaled by the planner's ratio).
   void levelForSilence(ActuatorCommands& commands);
 
   // Whether a stop now levels the seat before the controller closes, and for how long to wait.

@@ -1,6 +1,7 @@
 // The soft start and the silence rule, as the seat's owner sets them.
 #include "motion/ride_policy.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace motion {
@@ -8,8 +9,9 @@ namespace {
 
 constexpr std::int32_t kWholePercent = 100;
 
-std::int32_t percentOf(std::int32_t full, std::int32_t percent) {
-  return static_cast<std::int32_t>(std::int64_t{full} * percent / kWholePercent);
+std::int32_t gentleOf(std::int32_t full, std::int32_t percent) {
+  const auto share = static_cast<std::int32_t>(std::int64_t{full} * percent / kWholePercent);
+  return std::max(share, std::min(full, std::int32_t{1}));
 }
 
 std::int32_t between(std::int32_t gentle, std::int32_t full, double fraction) {
@@ -19,12 +21,16 @@ std::int32_t between(std::int32_t gentle, std::int32_t full, double fraction) {
 }  // namespace
 
 MotionLimits gentleLimits(const MotionLimits& full, const RidePolicy& policy) {
-  return {percentOf(full.maxSpeed, policy.gentleSpeedPercent),
-          percentOf(full.maxAcceleration, policy.gentleSpeedPercent)};
+  return {gentleOf(full.maxSpeed, policy.gentleSpeedPercent),
+          gentleOf(full.maxAcceleration, policy.gentleSpeedPercent)};
+}
+
+bool ramping(const RidePolicy& policy, double elapsed) {
+  return policy.rampSeconds > 0 && elapsed < policy.rampSeconds;
 }
 
 MotionLimits rampedLimits(const MotionLimits& full, const RidePolicy& policy, double elapsed) {
-  if (policy.rampSeconds <= 0 || !(elapsed < policy.rampSeconds)) return full;
+  if (!ramping(policy, elapsed)) return full;
   const MotionLimits gentle = gentleLimits(full, policy);
   const double fraction = elapsed > 0.0 ? elapsed / policy.rampSeconds : 0.0;
   return {between(gentle.maxSpeed, full.maxSpeed, fraction),

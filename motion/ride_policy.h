@@ -16,8 +16,14 @@ struct RidePolicy {
   std::int32_t stopLevelSeconds = 0;     // 0: a stop closes the controller at once
 };
 
-// The gentle limits: each full limit times the percentage, in whole units, rounded down.
+// The gentle limits: each full limit times the percentage, in whole units, rounded down, but
+// never below 1 where the full limit is at least 1 (a full limit of 0 stays 0): nobody knows what
+// a controller makes of a speed or an acceleration of 0.
 MotionLimits gentleLimits(const MotionLimits& full, const RidePolicy& policy);
+
+// Whether the ramp still runs `elapsed` seconds after it began: while it does, no move is
+// commanded with a 0 speed or acceleration unless that full limit is 0.
+bool ramping(const RidePolicy& policy, double elapsed);
 
 // The limits the planner scales from, `elapsed` seconds after a ramp began with its first angles:
 //   limit(t) = gentle + (full - gentle) * t / rampSeconds   for 0 <= t < rampSeconds,

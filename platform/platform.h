@@ -49,9 +49,10 @@ class TimerResolutionGuard {
   bool held_ = false;
 };
 
-// Held for as long as it lives by one process of the whole system (POSIX: a lock on a file in
-// /tmp; Windows: a named object of the login session), and let go by the system when the process
-// ends, however it ends.
+// Held for as long as it lives by one process of the whole system (Linux: a Unix socket bound to
+// the name in the abstract namespace, which has no file; other POSIX systems: a lock on a file in
+// a folder of the user's own under /tmp; Windows: a named object of the login session), and let go
+// by the system when the process ends, however it ends. Taking it never blocks.
 class SingleInstanceLock {
  public:
   explicit SingleInstanceLock(const std::string& name);
@@ -60,7 +61,7 @@ class SingleInstanceLock {
   SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
 
   bool held() const { return handle_ != kNotHeld; }
-  // Another process holds it.
+  // Another process holds it (on Windows: any object of the session holds the name).
   bool heldElsewhere() const { return heldElsewhere_; }
   // Why it could not be taken, when neither held here nor elsewhere.
   const std::string& error() const { return error_; }

@@ -12,12 +12,14 @@
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/uio.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstddef>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -45,17 +47,74 @@ void stopSockets() {}
 TimerResolutionGuard::TimerResolutionGuard() = default;
 TimerResolutionGuard::~TimerResolutionGuard() = default;
 
+#if defined(__linux__)
+
+// A Unix socket bound to the name in the abstract namespace: there is no file that anyone could
+// make in its place, every user's copy sees it, and the kernel lets it go with the process.
 SingleInstanceLock::SingleInstanceLock(const std::string& name) {
-  // /tmp is there on every system and writable by every user; the kernel drops the lock with the
-  // process, so a lock file left behind is never taken for a running copy.
-  const std::string path = "/tmp/" + name + ".lock";
-  constexpr mode_t kEveryoneReads = 0644;  // another user's copy must open it to try the lock
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, kEveryoneReads);
-  if (fd < 0) {
-    error_ = path + ": " + errorText(errno);
+  const std::string shown = "@" + name;  // as ss and /proc/net/unix show such a name
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  // The first byte of the path stays 0: that is what puts the name in the abstract namespace.
+  if (name.size() >= sizeof address.sun_path) {
+    error_ = shown + ": " + errorText(ENAMETOOLONG);
     return;
   }
-  ::fchmod(fd, kEveryoneReads);  // whatever the umask made of it; fails harmlessly on another's
+  std::memcpy(address.sun_path + 1, name.data(), name.size());
+  const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  // A stream socket that never listens: nobody can connect to it or queue anything on it.
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    error_ = shown + ": " + errorText(errno);
+    return;
+  }
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0) {
+    handle_ = fd;
+    return;
+  }
+  heldElsewhere_ = errno == EADDRINUSE;
+  if (!heldElsewhere_) error_ = shown + ": " + errorText(errno);
+  ::close(fd);
+}
+
+#else
+
+// No abstract namespace here: a lock on a file in a folder under /tmp that is this user's own,
+// where nobody else can make anything; opened so that nothing there can block, and no mode of
+// anything ever changed. Copies run by other users do not see it.
+SingleInstanceLock::SingleInstanceLock(const std::string& name) {
+  const std::string folder = "/tmp/BrenikReceivers-" + std::to_string(::geteuid());
+  const std::string file = name + ".lock";
+  constexpr mode_t kOwnerOnly = 0700;
+  if (::mkdir(folder.c_str(), kOwnerOnly) != 0 && errno != EEXIST) {
+    error_ = folder + ": " + errorText(errno);
+    return;
+  }
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (dir < 0) {
+    error_ = folder + ": " + errorText(errno);
+    return;
+  }
+  struct stat info {};
+  if (::fstat(dir, &info) != 0 || info.st_uid != ::geteuid() ||
+      (info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    error_ = folder + ": not a folder of this user's own; remove it";
+    ::close(dir);
+    return;
+  }
+  constexpr mode_t kOwnerReadsAndWrites = 0600;
+  const int fd = ::openat(dir, file.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                          kOwnerReadsAndWrites);
+  ::close(dir);
+  if (fd < 0) {
+    error_ = folder + "/" + file + ": " + errorText(errno);
+    return;
+  }
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    error_ = folder + "/" + file + ": not a regular file; remove it";
+    ::close(fd);
+    return;
+  }
   int result = -1;
   do {
     result = ::flock(fd, LOCK_EX | LOCK_NB);
@@ -65,9 +124,11 @@ SingleInstanceLock::SingleInstanceLock(const std::string& name) {
     return;
   }
   heldElsewhere_ = errno == EWOULDBLOCK;
-  if (!heldElsewhere_) error_ = path + ": " + errorText(errno);
+  if (!heldElsewhere_) error_ = folder + "/" + file + ": " + errorText(errno);
   ::close(fd);
 }
+
+#endif
 
 SingleInstanceLock::~SingleInstanceLock() {
   if (held()) ::close(static_cast<int>(handle_));

@@ -104,7 +104,9 @@ SingleInstanceLock::SingleInstanceLock(const std::string& name) {
   HANDLE mutex = CreateMutexA(nullptr, FALSE, objectName.c_str());
   const DWORD error = GetLastError();
   if (mutex == nullptr) {
-    heldElsewhere_ = error == ERROR_ACCESS_DENIED;  // made by another user's copy
+    // The name is taken all the same: by another user's copy (access denied) or by an object of
+    // another kind (an event, a semaphore: invalid handle) that another program made.
+    heldElsewhere_ = error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_HANDLE;
     if (!heldElsewhere_) error_ = objectName + ": " + errorText(static_cast<int>(error));
     return;
   }

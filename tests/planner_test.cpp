@@ -174,9 +174,35 @@ TEST(RidePolicy, RampRisesFromTheGentleLimitsToTheFullOnes) {
     EXPECT_EQ(got.maxAcceleration, step.limits.maxAcceleration) << step.elapsed;
   }
   EXPECT_EQ(motion::rampedLimits(full, motion::RidePolicy{10, 0, 0, 0}, 0.0).maxSpeed, 20000);
-  const motion::MotionLimits slowest = motion::gentleLimits(full, motion::RidePolicy{1, 0, 0, 0});
-  EXPECT_EQ(slowest.maxSpeed, 200);
-  EXPECT_EQ(slowest.maxAcceleration, 0);
+  // Small full limits: the ramp starts from gentle limits of 1, not 0.
+  const struct {
+    double elapsed;
+    motion::MotionLimits limits;
+  } small[] = {{0.0, {1, 1}}, {1.0, {5, 3}}, {2.0, {9, 5}}};
+  for (const auto& step : small) {
+    const motion::MotionLimits got = motion::rampedLimits({9, 5}, ramp, step.elapsed);
+    EXPECT_EQ(got.maxSpeed, step.limits.maxSpeed) << step.elapsed;
+    EXPECT_EQ(got.maxAcceleration, step.limits.maxAcceleration) << step.elapsed;
+  }
+}
+
+// The percentage of each full limit, rounded down, but never below 1 unless the full limit is 0.
+TEST(RidePolicy, GentleLimitsAreNeverZeroWhereTheFullLimitIsNot) {
+  const struct {
+    motion::MotionLimits full;
+    std::int32_t percent;
+    motion::MotionLimits gentle;
+  } cases[] = {
+      {{20000, 33}, 10, {2000, 3}},  {{20000, 5}, 10, {2000, 1}},   {{9, 33}, 10, {1, 3}},
+      {{20000, 33}, 1, {200, 1}},    {{15, 9}, 50, {7, 4}},         {{20000, 33}, 100, {20000, 33}},
+      {{0, 0}, 10, {0, 0}},          {{0, 33}, 1, {0, 1}},          {{1, 1}, 1, {1, 1}},
+  };
+  for (const auto& c : cases) {
+    const motion::MotionLimits got = motion::gentleLimits(c.full, motion::RidePolicy{c.percent, 0, 0, 0});
+    EXPECT_EQ(got.maxSpeed, c.gentle.maxSpeed) << c.full.maxSpeed << " at " << c.percent << " %";
+    EXPECT_EQ(got.maxAcceleration, c.gentle.maxAcceleration)
+        << c.full.maxAcceleration << " at " << c.percent << " %";
+  }
 }
 
 // With a soft start, a first datagram that moves nothing is not sent at full speed either.
@@ -187,6 +213,54 @@ TEST(Ride, StartsAtTheGentleSpeedWhenRamping) {
     ride.angles(0, 0, 5.0, recorder);
     EXPECT_EQ(recorder.commands,
               (std::vector<Command>{ramp > 0 ? Command{2000, 3, -15000} : Command{20000, 33, -15000}}));
+  }
+}
+
+// While the ramp runs, a side that moves little (or not at all) is still commanded at least 1;
+// after it, the planner's scaling alone, 0 included.
+TEST(Ride, RampNeverScalesALimitDownToZero) {
+  motion::Ride ride(Side::Right, {20000, 33}, motion::RidePolicy{10, 2, 0, 0});
+  Recorder recorder;
+  ride.angles(-10, -5, 0.0, recorder);  // gentle 2000 3, the right's share about 0.277
+  ride.angles(20, -20, 0.5, recorder);  // a quarter up the ramp: 6500 10, the right moves most
+  ride.angles(20, -19, 1.0, recorder);  // the right held at the 300 mm clamp: share 0
+  ride.angles(20, -20, 2.0, recorder);  // past the ramp
+  EXPECT_EQ(recorder.commands, (std::vector<Command>{{553, 1, -12638},
+                                                     {6500, 10, -30000},
+                                                     {1, 1, -30000},
+                                                     {0, 0, -30000}}));
+}
+
+// The level move, for silence and for a stop, goes at exactly the gentle limits: not the last
+// full speed when the seat is level already, not scaled down by this side's share of the move.
+TEST(Ride, LevelsAtExactlyTheGentleLimits) {
+  const struct {
+    const char* name;
+    Side side;
+    motion::MotionLimits full;
+    Angles before;
+    Command riding;
+    Command level;
+  } cases[] = {
+      {"already level", Side::Left, {20000, 33}, {0, 0}, {20000, 33, -15000}, {2000, 3, -15000}},
+      {"the right moves less", Side::Right, {20000, 33}, {0, 10}, {14465, 23, -9841},
+       {2000, 3, -15000}},
+      {"acceleration 5", Side::Right, {20000, 5}, {0, 10}, {14465, 3, -9841}, {2000, 1, -15000}},
+      {"speed 9", Side::Left, {9, 33}, {10, 0}, {9, 33, -21786}, {1, 3, -15000}},
+  };
+  for (const auto& c : cases) {
+    for (const bool forStop : {false, true}) {
+      motion::Ride ride(c.side, c.full, motion::RidePolicy{10, 0, 1, 3});
+      Recorder recorder;
+      ride.angles(c.before.pitch, c.before.roll, 10.0, recorder);
+      if (forStop) {
+        ride.levelForStop(recorder);
+      } else {
+        ride.levelForSilence(recorder);
+      }
+      EXPECT_EQ(recorder.commands, (std::vector<Command>{c.riding, c.level}))
+          << c.name << (forStop ? ", for a stop" : ", for silence");
+    }
   }
 }
 

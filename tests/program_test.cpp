@@ -4,16 +4,20 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -167,22 +171,90 @@ TEST_P(ProgramTest, KnownRollGivesTheKnownCommands) {
   run.expectCleanStop();
 }
 
-TEST_P(ProgramTest, SecondCopyStartedMidRunTouchesNothingAndTheFirstRidesOn) {
+// What anyone may have made at the path where the left's one-copy lock file once was.
+enum class Planted { Nothing, Folder, Symlink, Fifo, HardLink };
+
+// Plants it for as long as it lives, with what was there put aside meanwhile and back after; a
+// symlink and a hard link lead to a file of "another user" beside it, mode 0600.
+class PlantedAtOldLockPath {
+ public:
+  static constexpr const char* kPath = "/tmp/BrenikReceiver-left.lock";
+
+  explicit PlantedAtOldLockPath(Planted planted)
+      : planted_(planted),
+        target_(std::string(kPath) + ".theirs-" + std::to_string(::getpid())),
+        aside_(std::string(kPath) + ".aside-" + std::to_string(::getpid())) {
+    if (planted_ == Planted::Nothing) return;
+    putAside_ = ::rename(kPath, aside_.c_str()) == 0;
+    std::ofstream(target_) << "theirs\n";
+    ::chmod(target_.c_str(), 0600);
+    switch (planted_) {
+      case Planted::Nothing: break;
+      case Planted::Folder: made_ = ::mkdir(kPath, 0755) == 0; break;
+      case Planted::Symlink: made_ = ::symlink(target_.c_str(), kPath) == 0; break;
+      case Planted::Fifo: made_ = ::mkfifo(kPath, 0644) == 0; break;
+      case Planted::HardLink: made_ = ::link(target_.c_str(), kPath) == 0; break;
+    }
+  }
+  ~PlantedAtOldLockPath() {
+    if (planted_ == Planted::Nothing) return;
+    if (made_ && planted_ == Planted::Folder) {
+      ::rmdir(kPath);
+    } else if (made_) {
+      ::unlink(kPath);
+    }
+    ::unlink(target_.c_str());
+    if (putAside_) ::rename(aside_.c_str(), kPath);
+  }
+  PlantedAtOldLockPath(const PlantedAtOldLockPath&) = delete;
+  PlantedAtOldLockPath& operator=(const PlantedAtOldLockPath&) = delete;
+
+  bool made() const { return planted_ == Planted::Nothing || made_; }
+  // The mode of the file a link leads to, which nothing may change.
+  mode_t targetMode() const {
+    struct stat info{};
+    return ::stat(target_.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
+  }
+
+ private:
+  Planted planted_;
+  std::string target_;
+  std::string aside_;
+  bool putAside_ = false;
+  bool made_ = false;
+};
+
+struct OneCopyCase {
+  const char* name;
+  Side side;
+  Planted planted;
+};
+
+void PrintTo(const OneCopyCase& c, std::ostream* out) { *out << c.name; }
+
+class OneCopy : public ::testing::TestWithParam<OneCopyCase> {};
+
+// Whatever sits at the old lock path, nothing hangs and one copy of a side rides: the second
+// says so and ends with status 4, having touched nothing.
+TEST_P(OneCopy, SecondCopyStartedMidRunTouchesNothingAndTheFirstRidesOn) {
+  const Side side = GetParam().side;
+  const PlantedAtOldLockPath planted(GetParam().planted);
+  ASSERT_TRUE(planted.made()) << "cannot plant at " << PlantedAtOldLockPath::kPath;
   // Calls of a few milliseconds, as a serial controller's, leave the port unbound much of the
   // time: only the one-copy lock can keep the second copy out.
   const std::pair<std::string, std::string> slowCalls{"AXCLCOM_DELAY_MS", "3"};
-  ReceiverRun first(GetParam(), {slowCalls});
+  ReceiverRun first(side, {slowCalls});
   ASSERT_TRUE(waitForCalls(first.trace, "move_org", 1));
   std::atomic<bool> streaming{true};
   std::thread source([&] {
-    DatagramSender sender(receiverPort(GetParam()));
+    DatagramSender sender(receiverPort(side));
     for (int i = 0; streaming; ++i) {
       sender.sendNow(i % 2 == 0 ? "5,0" : "0,5");
       std::this_thread::sleep_for(10ms);
     }
   });
   ScratchDir elsewhere;  // another folder: still the same actuator
-  ReceiverProcess second({receiverCommand(GetParam()), elsewhere.path(),
+  ReceiverProcess second({receiverCommand(side), elsewhere.path(),
                           {slowCalls, {"AXCLCOM_TRACE", elsewhere.file("trace.txt")}}});
   const std::optional<int> code = second.waitExit(10s);
   std::this_thread::sleep_for(300ms);  // the first rides on meanwhile
@@ -190,7 +262,7 @@ TEST_P(ProgramTest, SecondCopyStartedMidRunTouchesNothingAndTheFirstRidesOn) {
   source.join();
   ASSERT_TRUE(code.has_value()) << "the second copy is still running";
   EXPECT_EQ(*code, 4);
-  const app::SideProfile& profile = app::profileFor(GetParam());
+  const app::SideProfile& profile = app::profileFor(side);
   EXPECT_EQ(lines(second.standardError()),
             std::vector<std::string>{std::string(profile.programName) +
                                      ": another copy already drives the " + profile.sideName +
@@ -201,11 +273,11 @@ TEST_P(ProgramTest, SecondCopyStartedMidRunTouchesNothingAndTheFirstRidesOn) {
 
   // Every move of the first is a whole pair, and a known datagram still gives its commands.
   std::this_thread::sleep_for(100ms);
-  DatagramSender sender(receiverPort(GetParam()));
+  DatagramSender sender(receiverPort(side));
   ASSERT_TRUE(sender.send("0,-10"));
   ASSERT_TRUE(waitFor([&] { return callsAfterHoming(first.calls()).size() >= 2 &&
                                    callsAfterHoming(first.calls()).back() ==
-                                       (GetParam() == Side::Left ? "move_abs 0 -22132"
+                                       (side == Side::Left ? "move_abs 0 -22132"
                                                                  : "move_abs 0 -9841"); }, 10s));
   const std::vector<std::string> moves = callsAfterHoming(first.calls());
   for (std::size_t i = 0; i < moves.size(); ++i) {
@@ -213,17 +285,65 @@ TEST_P(ProgramTest, SecondCopyStartedMidRunTouchesNothingAndTheFirstRidesOn) {
   }
   EXPECT_EQ(first.process->standardError(), "");
   first.expectCleanStop();
+  if (GetParam().planted != Planted::Nothing) {
+    EXPECT_EQ(planted.targetMode(), 0600u) << "the mode of a file the old lock path led to";
+  }
 }
 
-// The ride's safety rules, both receivers fed one stream: a gentle first move, both sides
-// levelled together once the angles stop, the ramp again when they resume, and on a stop the seat
-// levelled and waited for before closing (cut short by a second stop on the left).
-TEST(RideSafety, BothSidesLevelTogetherRampAgainAndLevelBeforeClosing) {
-  const motion::RidePolicy policy{10, 1, 1, 3};
-  const std::string settings =
-      "[actuator]\ngentleSpeedPercent=10\nrampSeconds=1\nidleLevelSeconds=1\nstopLevelSeconds=3\n";
-  ReceiverRun left(Side::Left, {}, settings);
-  ReceiverRun right(Side::Right, {}, settings);
+INSTANTIATE_TEST_SUITE_P(
+    Locks, OneCopy,
+    ::testing::Values(OneCopyCase{"Left", Side::Left, Planted::Nothing},
+                      OneCopyCase{"Right", Side::Right, Planted::Nothing},
+                      OneCopyCase{"LeftWithAFolderAtTheOldPath", Side::Left, Planted::Folder},
+                      OneCopyCase{"LeftWithASymlinkAtTheOldPath", Side::Left, Planted::Symlink},
+                      OneCopyCase{"LeftWithAFifoAtTheOldPath", Side::Left, Planted::Fifo},
+                      OneCopyCase{"LeftWithAHardLinkAtTheOldPath", Side::Left, Planted::HardLink}),
+    [](const ::testing::TestParamInfo<OneCopyCase>& c) { return c.param.name; });
+
+// A lock the system refuses for another reason than another copy (here: no file descriptor left
+// for it) ends the receiver with a line of its own and status 6, before it touches anything.
+TEST(OneCopyLock, ThatTheSystemRefusesEndsTheReceiverWithStatusSixTouchingNothing) {
+  if (launchedThroughEmulator()) GTEST_SKIP() << "Wine itself needs more files";
+  ScratchDir dir;
+  ReceiverProcess process({receiverCommand(Side::Left), dir.path(),
+                           {{"AXCLCOM_TRACE", dir.file("trace.txt")}}, false, false, "",
+                           /*onlyStandardStreamFiles=*/true});
+  const std::optional<int> code = process.waitExit(10s);
+  ASSERT_TRUE(code.has_value()) << "still running";
+  EXPECT_EQ(*code, 6);
+  const std::vector<std::string> said = lines(process.standardError());
+  ASSERT_EQ(said.size(), 1u) << process.standardError();
+  const std::string begins =
+      "L_BrenikReceiver: cannot make sure that no other copy drives the left actuator (";
+  const std::string ends = "Too many open files); this one touches nothing and ends (put that "
+                           "right, then start it again)";
+  EXPECT_EQ(said[0].substr(0, begins.size()), begins) << said[0];
+  EXPECT_GE(said[0].size(), begins.size() + ends.size()) << said[0];
+  EXPECT_EQ(said[0].substr(said[0].size() - std::min(said[0].size(), ends.size())), ends) << said[0];
+  EXPECT_FALSE(std::filesystem::exists(dir.file("trace.txt"))) << readFile(dir.file("trace.txt"));
+}
+
+// The ride's safety rules, both receivers fed one datagram twice: a gentle first move, both
+// sides levelled together once the angles stop, the ramp again when they resume, and on a stop
+// the seat levelled and waited for before closing (cut short by a second stop on the left).
+// Every level move goes at exactly the gentle limits, and no move at a 0 speed or acceleration.
+struct RideSafetyCase {
+  const char* name;
+  std::string settings;  // the text of brenik.ini
+  std::string text;      // the datagram sent, twice
+  double idleLevelSeconds;
+  std::vector<std::string> left;  // what each side commands after homing
+  std::vector<std::string> right;
+};
+
+void PrintTo(const RideSafetyCase& c, std::ostream* out) { *out << c.name; }
+
+class RideSafety : public ::testing::TestWithParam<RideSafetyCase> {};
+
+TEST_P(RideSafety, BothSidesLevelTogetherRampAgainAndLevelBeforeClosing) {
+  const RideSafetyCase& ride = GetParam();
+  ReceiverRun left(Side::Left, {}, ride.settings);
+  ReceiverRun right(Side::Right, {}, ride.settings);
   ReceiverRun* const runs[] = {&left, &right};
   for (ReceiverRun* run : runs) ASSERT_TRUE(waitForCalls(run->trace, "move_org", 1));
   DatagramSender toLeft(receiverPort(Side::Left));
@@ -231,11 +351,11 @@ TEST(RideSafety, BothSidesLevelTogetherRampAgainAndLevelBeforeClosing) {
   const auto sendBoth = [&](const std::string& text) {
     return toLeft.send(text) && toRight.send(text);
   };
-  ASSERT_TRUE(sendBoth("0,-10"));
-  for (ReceiverRun* run : runs) ASSERT_TRUE(waitForCalls(run->trace, "move_abs", 2, 5s));
+  ASSERT_TRUE(sendBoth(ride.text));
+  for (ReceiverRun* run : runs) ASSERT_TRUE(waitForCalls(run->trace, "move_abs", 2));
   std::this_thread::sleep_for(300ms);
   for (ReceiverRun* run : runs) EXPECT_EQ(countCalls(run->trace, "move_abs"), 2u) << "levels once";
-  ASSERT_TRUE(sendBoth("0,-10"));
+  ASSERT_TRUE(sendBoth(ride.text));
   for (ReceiverRun* run : runs) ASSERT_TRUE(waitForCalls(run->trace, "move_abs", 3));
 
   const auto stopped = std::chrono::steady_clock::now();
@@ -257,22 +377,19 @@ TEST(RideSafety, BothSidesLevelTogetherRampAgainAndLevelBeforeClosing) {
   std::vector<double> levelledAt;
   for (const Side side : {Side::Left, Side::Right}) {
     const ReceiverRun& run = side == Side::Left ? left : right;
-    const std::optional<net::AnglePair> angles = net::readAngles("0,-10", 1);
-    motion::Ride ride(side, {20000, 33}, policy);
-    TraceRecorder expected;
-    ride.angles(angles->pitch, angles->roll, 0.0, expected);
-    ride.levelForSilence(expected);
-    ride.angles(angles->pitch, angles->roll, 100.0, expected);
-    ride.levelForStop(expected);
-    EXPECT_EQ(callsAfterHoming(run.calls()), expected.calls);
+    EXPECT_EQ(callsAfterHoming(run.calls()), side == Side::Left ? ride.left : ride.right);
     EXPECT_EQ(run.calls().back(), "close_axcl");
 
     std::vector<double> moves;  // when each move_abs was made, then when the controller closed
     for (const TraceLine& line : readTrace(run.trace)) {
       if (line.operation == "move_abs" || line.operation == "close_axcl") moves.push_back(line.time);
+      if (line.operation == "write_velocity") {
+        EXPECT_TRUE(line.arguments.size() == 3 && line.arguments[1] != "0" && line.arguments[2] != "0")
+            << "a move at a 0 speed or acceleration on the " << (side == Side::Left ? "left" : "right");
+      }
     }
     ASSERT_EQ(moves.size(), 5u);
-    EXPECT_GE(moves[1] - moves[0], 0.9) << "levelled before a second of silence";
+    EXPECT_GE(moves[1] - moves[0], ride.idleLevelSeconds - 0.1) << "levelled before the silence";
     levelledAt.push_back(moves[1]);
     if (side == Side::Right) {
       EXPECT_GE(moves[4] - moves[3], 2.9) << "closed before the wait";
@@ -280,6 +397,33 @@ TEST(RideSafety, BothSidesLevelTogetherRampAgainAndLevelBeforeClosing) {
   }
   EXPECT_NEAR(levelledAt[0], levelledAt[1], launchedThroughEmulator() ? 0.5 : 0.2);
 }
+
+std::vector<std::string> pairs(const std::vector<std::array<std::int32_t, 3>>& moves) {
+  std::vector<std::string> calls;
+  for (const auto& [speed, acceleration, position] : moves) {
+    calls.push_back("write_velocity 0 " + std::to_string(speed) + " " + std::to_string(acceleration));
+    calls.push_back("move_abs 0 " + std::to_string(position));
+  }
+  return calls;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, RideSafety,
+    ::testing::Values(
+        // Roll 10: the right moves about 0.723 of the left's way.
+        RideSafetyCase{"GentleTenRampAndLevelAfterOneSecond",
+                       "[actuator]\ngentleSpeedPercent=10\nrampSeconds=1\nidleLevelSeconds=1\n"
+                       "stopLevelSeconds=3\n",
+                       "0,-10", 1.0,
+                       pairs({{2000, 3, -22132}, {2000, 3, -15000}, {2000, 3, -22132}, {2000, 3, -15000}}),
+                       pairs({{1446, 2, -9841}, {2000, 3, -15000}, {1446, 2, -9841}, {2000, 3, -15000}})},
+        // Pitch -10 and roll -5: the right moves about 0.277 of the left's way, so the gentle
+        // acceleration of 3 would be scaled down to 0.
+        RideSafetyCase{"ThePackagesSettings", readFile(BRENIK_SOURCE_DIR "/packaging/brenik.ini"),
+                       "10,5", 2.0,
+                       pairs({{2000, 3, -6469}, {2000, 3, -15000}, {2000, 3, -6469}, {2000, 3, -15000}}),
+                       pairs({{553, 1, -12638}, {2000, 3, -15000}, {553, 1, -12638}, {2000, 3, -15000}})}),
+    [](const ::testing::TestParamInfo<RideSafetyCase>& c) { return c.param.name; });
 
 // The live status line for a scripted stream, one line a report when the output is not a
 // console, its numbers with a point though the library sets a comma-decimal locale; started
@@ -344,6 +488,128 @@ TEST(StatusLine, ShowsTheStateRateSkippedTextsAnglesTargetAndSpeed) {
   });
   ASSERT_NE(waiting, reports.end());
   EXPECT_EQ(*waiting, "L_BrenikReceiver: waiting for angles, 0 Hz, 150.00 mm, speed 20000");
+}
+
+// Standard output that takes nothing: a pipe whose buffer is full, or a terminal whose output is
+// paused (Ctrl+S). Made by the test and held until it goes.
+class BlockedOutput {
+ public:
+  enum class Kind { FullPipe, PausedTerminal };
+
+  BlockedOutput(Kind kind, const ScratchDir& dir) {
+    if (kind == Kind::FullPipe) {
+      path_ = dir.file("output.fifo");
+      if (::mkfifo(path_.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
+      // A reader that never reads, then the buffer filled to the last byte.
+      readEnd_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK);
+      writeEnd_ = ::open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+      const std::string block(4096, 'x');
+      while (::write(writeEnd_, block.data(), block.size()) > 0) {
+      }
+      const char one = 'x';
+      while (::write(writeEnd_, &one, 1) > 0) {
+      }
+    } else {
+      readEnd_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+      if (readEnd_ < 0 || ::grantpt(readEnd_) != 0 || ::unlockpt(readEnd_) != 0) {
+        throw std::runtime_error("no pseudo-terminal");
+      }
+      path_ = ::ptsname(readEnd_);
+      writeEnd_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY);
+      if (writeEnd_ < 0 || ::tcflow(writeEnd_, TCOOFF) != 0) throw std::runtime_error("tcflow failed");
+    }
+  }
+  ~BlockedOutput() {
+    ::close(writeEnd_);
+    ::close(readEnd_);
+  }
+  BlockedOutput(const BlockedOutput&) = delete;
+  BlockedOutput& operator=(const BlockedOutput&) = delete;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+  int readEnd_ = -1;
+  int writeEnd_ = -1;
+};
+
+class BlockedOutputTest : public ::testing::TestWithParam<BlockedOutput::Kind> {};
+
+// The seat never waits for a console: with --status going nowhere, the stream is commanded at its
+// rate, the silence levels the seat, and a stop closes the controller in time.
+TEST_P(BlockedOutputTest, NeverHoldsUpTheRide) {
+  ScratchDir outputDir;
+  const BlockedOutput output(GetParam(), outputDir);
+  std::vector<std::string> command = receiverCommand(Side::Left);
+  command.push_back("--status");
+  ReceiverRun run(Side::Left, {}, "[actuator]\nidleLevelSeconds=1\n", false, nullptr, command,
+                  false, output.path());
+  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
+  // A second of angles at 100 Hz, through at least one report period.
+  DatagramSender sender(receiverPort(Side::Left));
+  for (int i = 0; i < 100; ++i) {
+    sender.sendNow(i % 2 == 0 ? "5,0" : "0,5");
+    std::this_thread::sleep_for(10ms);
+  }
+  ASSERT_TRUE(waitForCalls(run.trace, "move_abs", 80, 2s)) << countCalls(run.trace, "move_abs");
+  const std::size_t beforeSilence = countCalls(run.trace, "move_abs");
+  ASSERT_TRUE(waitForCalls(run.trace, "move_abs", beforeSilence + 1, 3s)) << "no levelling";
+  EXPECT_EQ(run.calls().back(), "move_abs 0 -15000");
+  run.expectCleanStop();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Output, BlockedOutputTest,
+    ::testing::Values(BlockedOutput::Kind::FullPipe, BlockedOutput::Kind::PausedTerminal),
+    [](const ::testing::TestParamInfo<BlockedOutput::Kind>& kind) {
+      return kind.param == BlockedOutput::Kind::FullPipe ? "FullPipe" : "PausedTerminal";
+    });
+
+// The source's last word is never lost while the controller is busy: with calls of 20 ms, as a
+// serial controller's, a 100 Hz stream and bursts sent during one call, each ending level (some
+// with an unreadable text behind the level one), always end with the level command.
+TEST(LastWord, EveryStreamAndBurstEndingLevelEndsLevel) {
+  ReceiverRun run(Side::Left, {{"AXCLCOM_DELAY_MS", "20"}});
+  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
+  DatagramSender sender(receiverPort(Side::Left));
+  const std::string kLevelMove = "move_abs 0 -15000";
+  // Waits until the receiver has commanded all it will; its last move.
+  const auto lastMoveOnceQuiet = [&] {
+    std::size_t calls = 0;
+    waitFor([&] {
+      const std::size_t now = run.calls().size();
+      const bool quiet = now == calls;
+      calls = now;
+      return quiet;
+    }, 10s, 150ms);
+    const std::vector<std::string> all = run.calls();
+    const auto last = std::find_if(all.rbegin(), all.rend(), [](const std::string& call) {
+      return call.rfind("move_abs", 0) == 0;
+    });
+    return last == all.rend() ? std::string("none") : *last;
+  };
+  std::vector<std::string> hundred;
+  for (int i = 0; i < 99; ++i) hundred.push_back(std::to_string(i % 15) + ",-3");
+  hundred.push_back("0,0");
+  const std::vector<std::vector<std::string>> bursts = {
+      {"3,3", "0,0"}, {"0,0", "abc"}, {"0,0", "5;0"}, {"0,0", "1e39,0"}, hundred};
+  for (int round = 0; round < 10; ++round) {
+    for (int i = 0; i < 30; ++i) {
+      sender.sendNow(std::to_string(i % 10) + ",2");
+      std::this_thread::sleep_for(10ms);
+    }
+    sender.sendNow("0,0");
+    EXPECT_EQ(lastMoveOnceQuiet(), kLevelMove) << "stream of round " << round;
+
+    // Tilted, and while the receiver is in the call that moves there, a whole burst.
+    const std::size_t velocities = countCalls(run.trace, "write_velocity");
+    sender.sendNow("8,-4");
+    ASSERT_TRUE(waitForCalls(run.trace, "write_velocity", velocities + 1));
+    for (const std::string& text : bursts[round % bursts.size()]) sender.sendNow(text);
+    EXPECT_EQ(lastMoveOnceQuiet(), kLevelMove) << "burst of round " << round;
+  }
+  run.expectCleanStop(SIGINT, 0, 20ms);
 }
 
 TEST_P(ProgramTest, FractionsReadTheSameAfterTheLibrarySetsACommaDecimalLocale) {

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -102,6 +103,12 @@ ReceiverProcess::ReceiverProcess(Options options) {
     if (options.closeStdinAndStderr) {
       ::close(STDIN_FILENO);
       ::close(STDERR_FILENO);
+    }
+    if (options.onlyStandardStreamFiles) {
+      constexpr rlim_t kStandardStreams = 3;
+      const rlimit limit{kStandardStreams, kStandardStreams};
+      if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) ::_exit(126);
+      ::close(STDIN_FILENO);
     }
     // Signals the test runner ignores must reach the program as they would from a console.
     for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM}) {

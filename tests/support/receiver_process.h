@@ -59,6 +59,10 @@ class ReceiverProcess {
     bool keepStdinOpen = false;  // a pipe the test can write to; otherwise /dev/null
     bool closeStdinAndStderr = false;  // started as from `prog <&- 2>&-`
     std::string standardOutputTo = "";  // a file such as /dev/full in place of the captured output
+    // At most three open files: started with standard input closed, so that the loader has one
+    // to read the program's libraries with, and the first file the program opens beyond its
+    // three standard streams fails with "Too many open files".
+    bool onlyStandardStreamFiles = false;
   };
 
   explicit ReceiverProcess(Options options);
