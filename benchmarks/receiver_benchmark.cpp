@@ -1,12 +1,14 @@
-// Measures the left receiver against the reference receiver (one socket bound once), both
-// running side by side in one run:
+// Measures the left receiver against the minimal receiver (reference_receiver: one socket bound
+// once, one datagram per receive, the same reader, planner and controller calls), both running
+// side by side in one run and fed in turns, one datagram each, so that both see the same load:
 //   latency  sendto -> the stand-in's move_abs line, over loopback (median, p99, worst)
 //   cpu      CPU time while waiting for datagrams, and while another program holds the port
-//   share    how many datagrams are processed when a source sends at 100, 500 and 1000 Hz
-//   dead time  one text's cycle step by step, from a datagram's arrival to the next socket bound
+//   share    how many datagrams are commanded when a source sends at 100, 500 and 1000 Hz
+//   turns    one text's turn step by step, from a datagram's arrival to the next wait, for the
+//            receiver's path and the minimal's (cycle_steps)
 //   retry    the pace of the controller-open retries, 5 ms apart by design
 //   receiver_benchmark [--samples N] [--idle-seconds S] [--rate-seconds S] [--cycles N]
-//                  [--retry-seconds S] [--retry-pace-only] [--no-guard-variant]
+//                  [--retry-seconds S] [--retry-pace-only | --turns-only]
 // BRENIK_PROGRAM_DIR, BRENIK_PROGRAM_SUFFIX and BRENIK_LAUNCHER choose the programs, as for the
 // program tests (benchmarks/wine-benchmarks.sh measures the .exe files so). Time stamps on both ends come
 // from the programs' own monotonic clock, which the driver finds out first.
@@ -32,6 +34,7 @@
 #include "platform/sockets.h"
 #include "tools/udp_sending.h"
 #include "support/datagram_sender.h"
+#include "support/expected_commands.h"
 #include "support/ports_lock.h"
 #include "support/process_status.h"
 #include "support/receiver_process.h"
@@ -47,13 +50,14 @@ namespace {
 using namespace testsupport;
 
 constexpr std::uint16_t kReceiverPort = app::kLeftProfile.udpPort;  // the left receiver's
-// Any free ports will do for the reference and the step-by-step cycles: the next ones up.
+// Any free ports will do for the minimal receiver and the step-by-step turns: the next ones up.
 constexpr std::uint16_t kReferencePort = kReceiverPort + 1;
 constexpr std::uint16_t kStepsPort = kReceiverPort + 2;
-constexpr std::uint16_t kStepsWithoutGuardPort = kReceiverPort + 3;
+constexpr std::uint16_t kStepsMinimalPort = kReceiverPort + 3;
 constexpr auto kPollStep = std::chrono::microseconds(50);
-// The dead-time driver looks less often, so that it takes little CPU from the program it times;
-// a datagram then comes up to a millisecond after the bind, as from a 1000 Hz source.
+// The step-by-step driver looks less often, so that it takes little CPU from the program it
+// times; a datagram then comes up to a millisecond after the previous one was commanded, as from
+// a 1000 Hz source.
 constexpr auto kStepsPollStep = std::chrono::microseconds(1000);
 constexpr double kWaitLimitSeconds = 5.0;  // a datagram not handled by then counts as lost
 constexpr auto kSettle = 300ms;
@@ -68,7 +72,7 @@ struct Options {
   std::size_t cycles = 2000;
   double retrySeconds = 2.0;
   bool retryPaceOnly = false;
-  bool noGuardVariant = false;  // for a cycle_steps older than --without-guard
+  bool turnsOnly = false;
 };
 
 // The clock the programs' time stamps are on: CLOCK_MONOTONIC natively; under Wine the
@@ -100,22 +104,31 @@ std::vector<std::string> benchCommand(const std::string& program) {
   return command;
 }
 
-// The receiver's trace read as it grows: time stamps of the move_abs lines.
+// One move_abs line of the stand-in's trace: its time stamp and the call ("move_abs 0 -22132").
+struct Move {
+  double time;
+  std::string call;
+};
+
+// The receiver's trace read as it grows: its move_abs lines.
 class TraceTail {
  public:
   explicit TraceTail(std::string path) : path_(std::move(path)) {}
 
-  // Time stamps of move_abs lines written since the last call.
-  std::vector<double> newMoves() {
+  // The move_abs lines written since the last call.
+  std::vector<Move> newMoves() {
     std::ifstream file(path_, std::ios::binary);
     file.seekg(offset_);
-    std::vector<double> stamps;
+    std::vector<Move> moves;
     for (std::string line; std::getline(file, line) && file.good();) {
       offset_ += static_cast<std::streamoff>(line.size()) + 1;
-      if (line.find(" move_abs ") != std::string::npos)
-        stamps.push_back(std::strtod(line.c_str(), nullptr));
+      const std::size_t call = line.find(" move_abs ");
+      if (!line.empty() && line.back() == '\r') line.pop_back();  // the .exe files' text mode
+      if (call != std::string::npos) {
+        moves.push_back({std::strtod(line.c_str(), nullptr), line.substr(call + 1)});
+      }
     }
-    return stamps;
+    return moves;
   }
 
  private:
@@ -128,17 +141,14 @@ class TraceTail {
 struct Running {
   const char* name;
   std::uint16_t port;
-  bool rebinds;  // binds a fresh socket for every datagram
   ScratchDir dir;
   std::unique_ptr<ReceiverProcess> process;
   TraceTail trace{dir.file("trace.txt")};
   DatagramSender sender{port};
-  unsigned long lastInode = 0;
   std::vector<double> latencies;  // microseconds
 
-  Running(const char* displayName, std::vector<std::string> command, std::uint16_t udpPort,
-          bool freshSocketPerDatagram)
-      : name(displayName), port(udpPort), rebinds(freshSocketPerDatagram) {
+  Running(const char* displayName, std::vector<std::string> command, std::uint16_t udpPort)
+      : name(displayName), port(udpPort) {
     process = std::make_unique<ReceiverProcess>(ReceiverProcess::Options{
         std::move(command), dir.path(), {{"AXCLCOM_TRACE", dir.file("trace.txt")}}, false});
   }
@@ -170,38 +180,36 @@ double percentile(const std::vector<double>& sorted, double share) {
   return sorted[std::min(index, sorted.size() - 1)];
 }
 
-// sendto -> move_abs for one datagram, sent once a socket is there to take it.
+// Whether `port`'s socket is bound and has nothing unread: the datagram before was taken.
+bool boundAndEmpty(std::uint16_t port) {
+  const std::optional<BoundSocket> socket = findBoundUdpSocket(port);
+  return socket && socket->unreadBytes == 0;
+}
+
+// sendto -> move_abs for one datagram, sent once the previous one was commanded (its trace line
+// came; the caller waited for it) and the socket holds nothing unread, so that only the path of
+// one datagram into a waiting receiver is measured.
 bool sampleLatency(Running& run, std::size_t i) {
-  std::optional<BoundSocket> socket;
-  const bool ready = pollUntil(
-      [&] {
-        socket = findBoundUdpSocket(run.port);
-        return socket && socket->unreadBytes == 0 &&
-               (!run.rebinds || socket->inode != run.lastInode);
-      },
-      kWaitLimitSeconds);
-  if (!ready) {
-    std::fprintf(stderr, "%s: no socket to send to\n", run.name);
+  if (!pollUntil([&] { return boundAndEmpty(run.port); }, kWaitLimitSeconds)) {
+    std::fprintf(stderr, "%s: no empty socket to send to\n", run.name);
     return false;
   }
-  run.lastInode = socket->inode;
   const double sent = programNow();
   run.sender.sendNow(angleText(i));
-  std::vector<double> moves;
+  std::vector<Move> moves;
   if (!pollUntil([&] { return !(moves = run.trace.newMoves()).empty(); }, kWaitLimitSeconds)) {
     std::fprintf(stderr, "%s: datagram %zu moved nothing\n", run.name, i);
     return false;
   }
-  run.latencies.push_back((moves.front() - sent) * 1e6);
+  run.latencies.push_back((moves.front().time - sent) * 1e6);
   return true;
 }
 
-// The two receivers take turns, the order swapped every datagram.
+// The two receivers take turns datagram by datagram: one to `a`, one to `b`, and so on, each sent
+// once the one before (to the other program) was commanded.
 bool measureLatency(Running& a, Running& b, std::size_t samples) {
   for (std::size_t i = 0; i < samples; ++i) {
-    Running& first = i % 2 == 0 ? a : b;
-    Running& second = i % 2 == 0 ? b : a;
-    if (!sampleLatency(first, i) || !sampleLatency(second, i)) return false;
+    if (!sampleLatency(a, i) || !sampleLatency(b, i)) return false;
   }
   for (Running* run : {&a, &b}) {
     std::vector<double>& micros = run->latencies;
@@ -282,7 +290,7 @@ bool measureTakenPortCpu(const std::vector<std::string>& command, double seconds
   const platform::SocketHandle holder = *held;
   bool ok = false;
   {
-    Running run("L_BrenikReceiver", command, kReceiverPort, true);
+    Running run("L_BrenikReceiver", command, kReceiverPort);
     std::this_thread::sleep_for(1s);  // past start-up and the first report
     const CpuSample before = sampleCpu(run.process->pid());
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
@@ -301,41 +309,84 @@ bool measureTakenPortCpu(const std::vector<std::string>& command, double seconds
   return ok;
 }
 
+// The move_abs call the receivers make for each of `count` texts of angleText: positions depend on
+// the angles alone (left side, the receivers' default reversal).
+std::vector<std::string> expectedMoves(std::size_t count) {
+  constexpr int kDefaultReversal = 1;
+  constexpr motion::MotionLimits kDefaultLimits{20000, 33};  // the speed only; not the position
+  std::vector<std::string> moves;
+  for (std::size_t i = 0; i < count; ++i) {
+    moves.push_back(testsupport::expectedCommands(motion::Side::Left, {angleText(i)},
+                                                  kDefaultLimits, kDefaultReversal)
+                        .back());
+  }
+  return moves;
+}
+
+// One row of the share table: how many were commanded, how old each commanded attitude was when
+// its move_abs came (from the sendto of the newest datagram before it that gives this call), and
+// the longest time without a command.
+void printShareRow(const char* name, int rate, const std::vector<Move>& moves,
+                   const std::vector<double>& sent, const std::vector<std::string>& expected) {
+  std::vector<double> ages;  // milliseconds
+  std::size_t unmatched = 0;
+  double longestGap = 0;
+  for (std::size_t m = 0; m < moves.size(); ++m) {
+    if (m > 0) longestGap = std::max(longestGap, moves[m].time - moves[m - 1].time);
+    auto i = static_cast<std::size_t>(std::upper_bound(sent.begin(), sent.end(), moves[m].time) -
+                                      sent.begin());
+    // Within a second of datagrams back, so that a repeated position is not taken for it.
+    const std::size_t oldest = i > static_cast<std::size_t>(rate) ? i - rate : 0;
+    while (i > oldest && expected[i - 1] != moves[m].call) --i;
+    if (i == oldest) {
+      ++unmatched;
+    } else {
+      ages.push_back((moves[m].time - sent[i - 1]) * 1e3);
+    }
+  }
+  std::sort(ages.begin(), ages.end());
+  const std::size_t count = sent.size();
+  std::printf("| %s | %d Hz | %.1f %% (%zu/%zu) | %.2f / %.2f / %.2f | %.1f |", name, rate,
+              100.0 * static_cast<double>(moves.size()) / static_cast<double>(count), moves.size(),
+              count, ages.empty() ? 0.0 : percentile(ages, 0.5),
+              ages.empty() ? 0.0 : percentile(ages, 0.99), ages.empty() ? 0.0 : ages.back(),
+              longestGap * 1e3);
+  if (unmatched > 0) std::printf(" %zu commands match no datagram sent |", unmatched);
+  std::printf("\n");
+}
+
 // A source sending at a fixed rate, whether or not anyone listens, as a game does: every tick
-// goes to both receivers.
+// goes to both receivers. A datagram the receiver passes over for a newer one queued with it is
+// not commanded; the minimal commands every one, late when it falls behind, which the age shows.
 bool measureShare(Running& a, Running& b, double seconds) {
-  std::vector<std::string> cells[2];
+  std::printf("| receiver | rate | commanded | age of the commanded attitude, p50 / p99 / worst (ms) "
+              "| longest gap (ms) |\n|---|---|---|---|---|\n");
+  const std::vector<std::string> expected =
+      expectedMoves(static_cast<std::size_t>(seconds * kRates[std::size(kRates) - 1]));
   for (const int rate : kRates) {
     const auto count = static_cast<std::size_t>(seconds * rate);
     a.trace.newMoves();
     b.trace.newMoves();
+    std::vector<double> sentA, sentB;  // on the programs' clock
     const double start = platform::monotonicSeconds();
     for (std::size_t i = 0; i < count; ++i) {
       bench::sleepUntil(start + static_cast<double>(i) / rate);
       const std::string text = angleText(i);
       if (i % 2 == 0) {
+        sentA.push_back(programNow());
         a.sender.sendNow(text);
+        sentB.push_back(programNow());
         b.sender.sendNow(text);
       } else {
+        sentB.push_back(programNow());
         b.sender.sendNow(text);
+        sentA.push_back(programNow());
         a.sender.sendNow(text);
       }
     }
     std::this_thread::sleep_for(kSettle);
-    Running* runs[] = {&a, &b};
-    for (int r = 0; r < 2; ++r) {
-      const std::size_t processed = runs[r]->trace.newMoves().size();
-      char cell[64];
-      std::snprintf(cell, sizeof cell, "%.1f %% (%zu/%zu)",
-                    100.0 * static_cast<double>(processed) / static_cast<double>(count), processed,
-                    count);
-      cells[r].push_back(cell);
-    }
-  }
-  for (int r = 0; r < 2; ++r) {
-    std::printf("| %s |", r == 0 ? a.name : b.name);
-    for (const std::string& cell : cells[r]) std::printf(" %s |", cell.c_str());
-    std::printf("\n");
+    printShareRow(a.name, rate, a.trace.newMoves(), sentA, expected);
+    printShareRow(b.name, rate, b.trace.newMoves(), sentB, expected);
   }
   return true;
 }
@@ -346,20 +397,14 @@ double secondsOn(clockid_t clock) {
   return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
-// Sends one datagram to the step program once a socket newer than `lastInode` is bound; the
-// time just before sendto, on gProgramClock (loopback delivers within the call).
-std::optional<double> sendWhenBound(DatagramSender& sender, std::uint16_t port,
-                                    unsigned long& lastInode, const std::string& text) {
-  std::optional<BoundSocket> socket;
-  if (!pollUntil(
-          [&] {
-            socket = findBoundUdpSocket(port);
-            return socket && socket->unreadBytes == 0 && socket->inode != lastInode;
-          },
-          kWaitLimitSeconds, kStepsPollStep)) {
+// Sends one datagram to a step program once its socket is bound and empty (the datagram before
+// was taken, and the caller waited for it to be commanded), looking once a millisecond; the time
+// just before sendto, on gProgramClock (loopback delivers within the call).
+std::optional<double> sendWhenEmpty(DatagramSender& sender, std::uint16_t port,
+                                    const std::string& text) {
+  if (!pollUntil([&] { return boundAndEmpty(port); }, kWaitLimitSeconds, kStepsPollStep)) {
     return std::nullopt;
   }
-  lastInode = socket->inode;
   const double sent = programNow();
   sender.sendNow(text);
   return sent;
@@ -379,9 +424,8 @@ bool pickProgramClock() {
   command.insert(command.end(), {"--port", std::to_string(kStepsPort), "--clock"});
   ReceiverProcess process(ReceiverProcess::Options{command, dir.path(), {}, false});
   DatagramSender sender(kStepsPort);
-  unsigned long noInode = 0;
   double sentOn[2] = {};
-  if (!sendWhenBound(sender, kStepsPort, noInode, "0,0")) {
+  if (!sendWhenEmpty(sender, kStepsPort, "0,0")) {
     std::fprintf(stderr, "cycle_steps never bound UDP port %u\n", kStepsPort);
     return false;
   }
@@ -405,66 +449,76 @@ struct StepRun {
   std::uint16_t port;
   ScratchDir dir;
   std::unique_ptr<ReceiverProcess> process;
+  TraceTail trace{dir.file("trace.txt")};
   DatagramSender sender{port};
-  unsigned long lastInode = 0;
   std::vector<double> sent;
 
-  StepRun(const char* displayName, std::uint16_t udpPort, std::size_t cycles,
-          const std::vector<std::string>& extra)
+  StepRun(const char* displayName, std::uint16_t udpPort, std::size_t cycles, const char* path)
       : name(displayName), port(udpPort) {
     std::vector<std::string> command = benchCommand("cycle_steps");
-    command.insert(command.end(),
-                   {"--port", std::to_string(port), "--cycles", std::to_string(cycles)});
-    command.insert(command.end(), extra.begin(), extra.end());
+    command.insert(command.end(), {"--port", std::to_string(port), "--cycles",
+                                   std::to_string(cycles), "--path", path});
     process = std::make_unique<ReceiverProcess>(ReceiverProcess::Options{
         command, dir.path(), {{"AXCLCOM_TRACE", dir.file("trace.txt")}}, false});
   }
 };
 
-bool reportDeadTime(StepRun& run, std::size_t cycles);
+bool reportTurns(StepRun& run, std::size_t cycles);
 
-// One text's dead time, from a datagram's arrival (just before sendto) to the next socket bound,
-// step by step as cycle_steps stamps them: as the receiver runs, and without its hold on the
-// socket library. They take turns, and each text's cycle ends (its next socket is bound)
-// before the other gets a datagram, so that they never run at once.
-bool measureDeadTime(std::size_t cycles, bool withoutGuardToo) {
-  std::vector<std::unique_ptr<StepRun>> runs;
-  runs.push_back(std::make_unique<StepRun>("as the receiver runs", kStepsPort, cycles,
-                                           std::vector<std::string>{}));
-  if (withoutGuardToo) {
-    runs.push_back(std::make_unique<StepRun>("without holding the socket library",
-                                             kStepsWithoutGuardPort, cycles,
-                                             std::vector<std::string>{"--without-guard"}));
-  }
+// One text's turn, from a datagram's arrival (just before sendto) to the program back in its
+// wait, step by step as cycle_steps stamps it: the receiver's path and the minimal's. They take
+// turns datagram by datagram, and each datagram is commanded (its move_abs line is in the trace)
+// before the other program gets one, so that they never run at once.
+bool measureTurns(std::size_t cycles) {
+  StepRun receiver("the receiver's turn (receiveText, the loop, Ride)", kStepsPort, cycles,
+                   "receiver");
+  StepRun minimal("the minimal's turn (receiveDatagram, readAngles, planAndCommand)",
+                  kStepsMinimalPort, cycles, "minimal");
   for (std::size_t i = 0; i < cycles; ++i) {
-    for (std::size_t r = 0; r < runs.size(); ++r) {
-      StepRun& run = *runs[(r + i) % runs.size()];
-      const std::optional<double> at =
-          sendWhenBound(run.sender, run.port, run.lastInode, angleText(i));
+    for (StepRun* run : {&receiver, &minimal}) {
+      const std::optional<double> at = sendWhenEmpty(run->sender, run->port, angleText(i));
       if (!at) {
-        std::fprintf(stderr, "cycle_steps (%s): no new socket for datagram %zu\n", run.name, i);
+        std::fprintf(stderr, "cycle_steps (%s): no empty socket for datagram %zu\n", run->name, i);
         return false;
       }
-      run.sent.push_back(*at);
-      // Its next socket, unless that was its last text.
-      if (i + 1 < cycles &&
-          !pollUntil(
-              [&] {
-                const std::optional<BoundSocket> socket = findBoundUdpSocket(run.port);
-                return socket && socket->inode != run.lastInode;
-              },
-              kWaitLimitSeconds, kStepsPollStep)) {
-        std::fprintf(stderr, "cycle_steps (%s): no socket after datagram %zu\n", run.name, i);
+      run->sent.push_back(*at);
+      if (!pollUntil([&] { return !run->trace.newMoves().empty(); }, kWaitLimitSeconds,
+                     kStepsPollStep)) {
+        std::fprintf(stderr, "cycle_steps (%s): datagram %zu moved nothing\n", run->name, i);
         return false;
       }
     }
   }
-  bool ok = true;
-  for (const auto& run : runs) ok = reportDeadTime(*run, cycles) && ok;
+  bool ok = reportTurns(receiver, cycles);
+  ok = reportTurns(minimal, cycles) && ok;
   return ok;
 }
 
-bool reportDeadTime(StepRun& run, std::size_t cycles) {
+// The share a source sending every 1/rate s would get from turns as long as `turns` (seconds,
+// in the order they came): a datagram that arrives during a turn waits in the socket's queue,
+// and of those queued when a turn ends only the newest is taken. The wake-up part of each turn
+// is counted for queued datagrams too, so this errs low.
+double modelShare(const std::vector<double>& turns, int rate) {
+  const double period = 1.0 / rate;
+  std::size_t taken = 0;
+  std::size_t next = 0;  // the next datagram to arrive, its arrival at next * period
+  double now = 0.0;
+  for (std::size_t k = 0; k < turns.size(); ++k) {
+    // Idle: wait for the next arrival. Busy: take the newest arrived by now.
+    const auto arrived = static_cast<std::size_t>(std::floor(now / period + 1e-9));
+    if (arrived < next) {
+      now = static_cast<double>(next) * period;
+    } else {
+      next = arrived;
+    }
+    ++taken;
+    ++next;
+    now += turns[k];
+  }
+  return static_cast<double>(taken) / static_cast<double>(next);
+}
+
+bool reportTurns(StepRun& run, std::size_t cycles) {
   ReceiverProcess& process = *run.process;
   const std::vector<double>& sent = run.sent;
   if (process.waitExit(std::chrono::seconds(static_cast<int>(kWaitLimitSeconds))) != 0) {
@@ -473,17 +527,17 @@ bool reportDeadTime(StepRun& run, std::size_t cycles) {
   }
   std::printf("\n%s\n\n", run.name);
   struct Stamps {
-    double started, bound, received, closed, released, parsed, velocityBegin, velocityEnd,
-        moveBegin, moveEnd;
+    double waiting, taken, checked, returned, parsed, velocityBegin, velocityEnd, moveBegin,
+        moveEnd;
   };
   std::vector<Stamps> stamps;
   const std::string output = process.standardOutput();
   for (const char* p = output.c_str(); *p != '\0';) {
     Stamps s{};
     int used = 0;
-    if (std::sscanf(p, "%lf %lf %lf %lf %lf %lf %lf %lf %lf %lf\n%n", &s.started, &s.bound,
-                    &s.received, &s.closed, &s.released, &s.parsed, &s.velocityBegin,
-                    &s.velocityEnd, &s.moveBegin, &s.moveEnd, &used) != 10 || used == 0) {
+    if (std::sscanf(p, "%lf %lf %lf %lf %lf %lf %lf %lf %lf\n%n", &s.waiting, &s.taken,
+                    &s.checked, &s.returned, &s.parsed, &s.velocityBegin, &s.velocityEnd,
+                    &s.moveBegin, &s.moveEnd, &used) != 9 || used == 0) {
       break;
     }
     stamps.push_back(s);
@@ -493,16 +547,16 @@ bool reportDeadTime(StepRun& run, std::size_t cycles) {
     std::fprintf(stderr, "cycle_steps gave %zu of %zu stamp lines\n", stamps.size(), cycles);
     return false;
   }
-  // Steps in the order the receiver passes them; text i's dead time ends with text i+1's bind.
-  const char* names[] = {"receiveDatagrams (the wait and the receives), from sendto",
-                         "closeSocket (closesocket)",
-                         "stopSockets (WSACleanup)",
-                         "readAngles",
-                         "planAndCommand without the two calls",
+  // Steps in the order the programs pass them; text i's turn ends when the wait for text i+1
+  // begins. The minimal path has no check, no rest of receiveText: 0 there.
+  const char* names[] = {"the wait and the take, from sendto (receiver: to its check for angles)",
+                         "the check for two angles (readAngles, in receiveText)",
+                         "the rest of receiveText",
+                         "the loop's readAngles",
+                         "Ride / planAndCommand without the two calls",
                          "stand-in write_velocity (trace line, fflush)",
                          "stand-in move_abs (trace line, fflush)",
-                         "back in the loop, startSockets (WSAStartup)",
-                         "openBoundUdpSocket (socket + bind)"};
+                         "back in the loop, to the next wait"};
   constexpr std::size_t kSteps = std::size(names);
   std::vector<double> steps[kSteps];
   std::vector<double> total;
@@ -510,12 +564,11 @@ bool reportDeadTime(StepRun& run, std::size_t cycles) {
     const Stamps& s = stamps[i];
     const Stamps& next = stamps[i + 1];
     const double values[kSteps] = {
-        s.received - sent[i], s.closed - s.received, s.released - s.closed,
-        s.parsed - s.released, (s.velocityBegin - s.parsed) + (s.moveBegin - s.velocityEnd),
-        s.velocityEnd - s.velocityBegin, s.moveEnd - s.moveBegin, next.started - s.moveEnd,
-        next.bound - next.started};
+        s.taken - sent[i], s.checked - s.taken, s.returned - s.checked, s.parsed - s.returned,
+        (s.velocityBegin - s.parsed) + (s.moveBegin - s.velocityEnd),
+        s.velocityEnd - s.velocityBegin, s.moveEnd - s.moveBegin, next.waiting - s.moveEnd};
     for (std::size_t k = 0; k < kSteps; ++k) steps[k].push_back(values[k] * 1e6);
-    total.push_back((next.bound - sent[i]) * 1e6);
+    total.push_back(next.waiting - sent[i]);
   }
   std::printf("| step | median | mean | p90 | p99 | worst |\n|---|---|---|---|---|---|\n");
   const auto row = [](const char* name, std::vector<double>& micros) {
@@ -527,23 +580,23 @@ bool reportDeadTime(StepRun& run, std::size_t cycles) {
                 percentile(micros, 0.99), micros.back());
   };
   for (std::size_t k = 0; k < kSteps; ++k) row(names[k], steps[k]);
-  // A datagram arriving every 1/rate s is lost while no socket is bound: a text whose dead time
-  // spans k periods costs k - 1 datagrams, so the share is 1 / mean(ceil(dead time * rate)).
-  std::vector<double> sorted = total;
-  row("**dead time, arrival -> next socket bound**", sorted);
-  std::printf("\n%zu texts\n\n| rate | dead time longer than a period | share these give |\n"
+  std::vector<double> sorted;
+  for (const double seconds : total) sorted.push_back(seconds * 1e6);
+  row("**turn, arrival -> next wait**", sorted);
+  const auto worst = std::max_element(total.begin(), total.end());
+  std::size_t overTenMs = 0;
+  for (const double seconds : total) overTenMs += seconds > 0.010;
+  std::printf("\nthe worst turn was text %zu of %zu; %zu turns over 10 ms\n",
+              static_cast<std::size_t>(worst - total.begin()), total.size(), overTenMs);
+  std::printf("\n%zu texts\n\n| rate | turns longer than a period | share these turns give |\n"
               "|---|---|---|\n",
               total.size());
   for (const int rate : kRates) {
-    double periods = 0;
     std::size_t longer = 0;
-    for (const double micros : total) {
-      periods += std::ceil(micros * rate / 1e6);
-      longer += micros * rate > 1e6;
-    }
+    for (const double seconds : total) longer += seconds * rate > 1.0;
     std::printf("| %d Hz | %.1f %% | %.1f %% |\n", rate,
                 100.0 * static_cast<double>(longer) / static_cast<double>(total.size()),
-                100.0 * static_cast<double>(total.size()) / periods);
+                100.0 * modelShare(total, rate));
   }
   return true;
 }
@@ -578,6 +631,14 @@ bool measureRetryPace(double seconds) {
 constexpr const char* kRetryTableHead =
     "| receiver | attempts | median gap (ms) | p99 | worst |\n|---|---|---|---|---|\n";
 
+// The 1, 5 and 15 minute load averages: the machine is shared, and the numbers follow its load.
+std::string loadAverage() {
+  std::ifstream loadavg("/proc/loadavg");
+  std::string load1, load5, load15;
+  loadavg >> load1 >> load5 >> load15;
+  return load1 + " " + load5 + " " + load15;
+}
+
 void printMachine() {
   std::ifstream cpuinfo("/proc/cpuinfo");
   std::string model = "unknown";
@@ -589,19 +650,16 @@ void printMachine() {
   }
   utsname system{};
   ::uname(&system);
-  std::ifstream loadavg("/proc/loadavg");
-  std::string load1, load5, load15;
-  loadavg >> load1 >> load5 >> load15;
-  std::printf("machine: %s, %ld logical CPUs online, %s %s, load average %s %s %s\n\n",
-              model.c_str(), ::sysconf(_SC_NPROCESSORS_ONLN), system.sysname, system.release,
-              load1.c_str(), load5.c_str(), load15.c_str());
+  std::printf("machine: %s, %ld logical CPUs online, %s %s, load average %s\n\n", model.c_str(),
+              ::sysconf(_SC_NPROCESSORS_ONLN), system.sysname, system.release,
+              loadAverage().c_str());
 }
 
 bool parseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; i += 2) {
     const std::string name = argv[i];
-    if (name == "--retry-pace-only" || name == "--no-guard-variant") {
-      (name == "--retry-pace-only" ? options.retryPaceOnly : options.noGuardVariant) = true;
+    if (name == "--retry-pace-only" || name == "--turns-only") {
+      (name == "--retry-pace-only" ? options.retryPaceOnly : options.turnsOnly) = true;
       --i;  // takes no value
       continue;
     }
@@ -632,11 +690,11 @@ int main(int argc, char** argv) {
   if (!parseOptions(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: receiver_benchmark [--samples N] [--idle-seconds S] [--rate-seconds S] "
-                 "[--cycles N] [--retry-seconds S] [--retry-pace-only] [--no-guard-variant]\n");
+                 "[--cycles N] [--retry-seconds S] [--retry-pace-only | --turns-only]\n");
     return 2;
   }
   for (const std::uint16_t port :
-       {kReceiverPort, kReferencePort, kStepsPort, kStepsWithoutGuardPort}) {
+       {kReceiverPort, kReferencePort, kStepsPort, kStepsMinimalPort}) {
     if (findBoundUdpSocket(port)) {
       std::fprintf(stderr, "UDP port %u is in use by another program; stop it first\n", port);
       return 1;
@@ -648,14 +706,19 @@ int main(int argc, char** argv) {
     return measureRetryPace(options.retrySeconds) ? 0 : 1;
   }
   if (!pickProgramClock()) return 1;
+  if (options.turnsOnly) {
+    std::printf("one text's turn, step by step (cycle_steps, microseconds), load average %s\n",
+                loadAverage().c_str());
+    return measureTurns(options.cycles) ? 0 : 1;
+  }
 
   bool ok = true;
   {
-    Running receiver("L_BrenikReceiver", receiverCommand(Side::Left), kReceiverPort, true);
+    Running receiver("L_BrenikReceiver", receiverCommand(Side::Left), kReceiverPort);
     std::vector<std::string> referenceCommand = benchCommand("reference_receiver");
     referenceCommand.insert(referenceCommand.end(),
                             {"--side", "left", "--port", std::to_string(kReferencePort)});
-    Running reference("reference (bound once)", referenceCommand, kReferencePort, false);
+    Running reference("minimal (reference_receiver)", referenceCommand, kReferencePort);
     for (const Running* run : {&receiver, &reference}) {
       if (!pollUntil([run] { return findBoundUdpSocket(run->port).has_value(); },
                      kWaitLimitSeconds)) {
@@ -668,13 +731,14 @@ int main(int argc, char** argv) {
     std::printf("CPU time (utime + stime)\n\n%s", kCpuTableHead);
     ok = measureIdleCpu(receiver, reference, options.idleSeconds) && ok;
 
-    std::printf("\nlatency, sendto -> move_abs trace line (microseconds)\n\n");
+    std::printf("\nlatency, sendto -> move_abs trace line (microseconds), one datagram to each in "
+                "turn, load average %s\n\n",
+                loadAverage().c_str());
     std::printf("| receiver | samples | median | p99 | worst |\n|---|---|---|---|---|\n");
     ok = ok && measureLatency(receiver, reference, options.samples);
 
-    std::printf("\ndatagrams processed (move_abs lines / sent), %g s per rate\n\n",
-                options.rateSeconds);
-    std::printf("| receiver | 100 Hz | 500 Hz | 1000 Hz |\n|---|---|---|---|\n");
+    std::printf("\ndatagrams commanded (move_abs lines / sent), %g s per rate, load average %s\n\n",
+                options.rateSeconds, loadAverage().c_str());
     ok = ok && measureShare(receiver, reference, options.rateSeconds);
   }
   std::printf("\nCPU time with the port taken\n\n%s", kCpuTableHead);
@@ -683,7 +747,8 @@ int main(int argc, char** argv) {
   std::printf("\ncontroller-open retries over %g s\n\n%s", options.retrySeconds, kRetryTableHead);
   ok = measureRetryPace(options.retrySeconds) && ok;
 
-  std::printf("\ndead time of one text, step by step (cycle_steps, microseconds)\n");
-  ok = ok && measureDeadTime(options.cycles, !options.noGuardVariant);
+  std::printf("\none text's turn, step by step (cycle_steps, microseconds), load average %s\n",
+              loadAverage().c_str());
+  ok = ok && measureTurns(options.cycles);
   return ok ? 0 : 1;
 }

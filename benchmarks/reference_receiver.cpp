@@ -1,5 +1,6 @@
-// The smallest receiver that does the same work as the real one, for comparison: one socket
-// bound once for the whole run, the same receive call, reader, planner and controller calls.
+// The minimal receiver, the yardstick for the real one: one socket bound once for the whole run,
+// one datagram per receive, each text read, planned and commanded with the same reader, planner
+// and controller calls. No queue taken at once, no ride rules, no status, no output threads.
 //   reference_receiver [--side left|right] [--port N]   (the side's own port by default)
 // Stops on Ctrl+C or SIGTERM. Needs the stand-in controller (its trace shows every command).
 #include <cstdint>
@@ -20,8 +21,7 @@
 
 namespace {
 
-constexpr int kPollMs = 100;  // as the real receiver waits, so only the re-binding differs
-
+constexpr int kPollMs = 100;  // as the real receiver waits, to look at the stop flag
 
 }  // namespace
 

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Measures the .exe files under Wine the way receiver_benchmark measures the native programs:
-# L_BrenikReceiver.exe against reference_receiver.exe (bound once) in one run, then
-# cycle_steps.exe for the dead time between texts. As root: the run gets a loopback of its own,
+# L_BrenikReceiver.exe against reference_receiver.exe (the minimal receiver) in one run, then
+# cycle_steps.exe for one text's turn, step by step. As root: the run gets a loopback of its own,
 # and the wine server is started inside it, since the server creates the programs' sockets.
 #   benchmarks/wine-benchmarks.sh [receiver_benchmark options]
 # Needs build/windows-benchmarks (cmake --preset windows-benchmarks && cmake --build --preset windows-benchmarks)
