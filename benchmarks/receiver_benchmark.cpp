@@ -363,14 +363,23 @@ bool measureShare(Running& a, Running& b, double seconds) {
               "| longest gap (ms) |\n|---|---|---|---|---|\n");
   const std::vector<std::string> expected =
       expectedMoves(static_cast<std::size_t>(seconds * kRates[std::size(kRates) - 1]));
+  // The source itself: ticks sent a period or more late come in a burst with the next ones, and
+  // a receiver that takes the newest of what is queued commands only the last of a burst.
+  std::string sourceLines;
   for (const int rate : kRates) {
     const auto count = static_cast<std::size_t>(seconds * rate);
     a.trace.newMoves();
     b.trace.newMoves();
     std::vector<double> sentA, sentB;  // on the programs' clock
     const double start = platform::monotonicSeconds();
+    std::size_t lateTicks = 0;
+    double latest = 0;
     for (std::size_t i = 0; i < count; ++i) {
-      bench::sleepUntil(start + static_cast<double>(i) / rate);
+      const double due = start + static_cast<double>(i) / rate;
+      bench::sleepUntil(due);
+      const double late = platform::monotonicSeconds() - due;
+      lateTicks += late * rate >= 1.0;
+      latest = std::max(latest, late);
       const std::string text = angleText(i);
       if (i % 2 == 0) {
         sentA.push_back(programNow());
@@ -387,7 +396,14 @@ bool measureShare(Running& a, Running& b, double seconds) {
     std::this_thread::sleep_for(kSettle);
     printShareRow(a.name, rate, a.trace.newMoves(), sentA, expected);
     printShareRow(b.name, rate, b.trace.newMoves(), sentB, expected);
+    char line[160];
+    std::snprintf(line, sizeof line,
+                  "- %d Hz: the source sent %zu of %zu ticks a period or more late (the latest "
+                  "%.1f ms)\n",
+                  rate, lateTicks, count, latest * 1e3);
+    sourceLines += line;
   }
+  std::printf("\n%s", sourceLines.c_str());
   return true;
 }
 
@@ -472,7 +488,7 @@ bool reportTurns(StepRun& run, std::size_t cycles);
 bool measureTurns(std::size_t cycles) {
   StepRun receiver("the receiver's turn (receiveText, the loop, Ride)", kStepsPort, cycles,
                    "receiver");
-  StepRun minimal("the minimal's turn (receiveDatagram, readAngles, planAndCommand)",
+  StepRun minimal("the minimal's turn (receiveDatagram, readAngles, planMove)",
                   kStepsMinimalPort, cycles, "minimal");
   for (std::size_t i = 0; i < cycles; ++i) {
     for (StepRun* run : {&receiver, &minimal}) {
@@ -553,7 +569,7 @@ bool reportTurns(StepRun& run, std::size_t cycles) {
                          "the check for two angles (readAngles, in receiveText)",
                          "the rest of receiveText",
                          "the loop's readAngles",
-                         "Ride / planAndCommand without the two calls",
+                         "Ride / planMove without the two calls",
                          "stand-in write_velocity (trace line, fflush)",
                          "stand-in move_abs (trace line, fflush)",
                          "back in the loop, to the next wait"};
