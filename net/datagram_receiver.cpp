@@ -20,6 +20,9 @@ constexpr std::size_t kLeastQueuedBytes = 256;
 // The queue asked for: a burst of hundreds of datagrams sent during one slow controller call
 // still has its newest kept. The system may give less.
 constexpr std::size_t kWantedQueueBytes = 1024 * 1024;
+// How long one turn may go on taking what is queued, so that the controller is commanded at
+// least this often while datagrams come faster than they can be taken.
+constexpr double kLongestTakeSeconds = 0.005;
 // Queue size assumed when the system does not tell it.
 constexpr std::size_t kAssumedQueueBytes = 64 * 1024;
 
@@ -86,6 +89,9 @@ std::optional<platform::Failure> DatagramReceiver::takeQueued(int waitMs, const 
   const platform::DatagramSlots slots{slots_.data(), kReceiveSize, kQueuedAtOnce, lengths_.data()};
   const platform::Result<std::size_t> first = platform::receiveDatagrams(socket_, slots, waitMs);
   if (!first) return first.failure();
+  // A stream that comes faster than it is taken must not hold the receiver here: what is left
+  // stays queued for the next turn.
+  const double takeUntil = platform::monotonicSeconds() + kLongestTakeSeconds;
   for (std::size_t taken = *first, total = taken; taken > 0; total += taken) {
     for (std::size_t i = 0; i < taken; ++i) {
       const char* datagram = slots_.data() + i * kReceiveSize;
@@ -101,7 +107,10 @@ std::optional<platform::Failure> DatagramReceiver::takeQueued(int waitMs, const 
       }
     }
     // A full call means more may be queued; a flood must not hold the receiver in taking them.
-    if (taken < kQueuedAtOnce || total >= mostQueued_) break;
+    if (taken < kQueuedAtOnce || total >= mostQueued_ ||
+        platform::monotonicSeconds() >= takeUntil) {
+      break;
+    }
     // A failure after datagrams were taken shows on the next wait.
     const platform::Result<std::size_t> more = platform::receiveDatagrams(socket_, slots, 0);
     taken = more ? *more : 0;

@@ -82,7 +82,7 @@ Result<DatagramLength> receiveEnded(int code, std::size_t capacity) {
 
 // One overlapped receive waited for with a timeout, rather than select and then recv: a datagram
 // already there is taken at once, and under Wine a waiting one costs fewer calls into the wine
-// server, which is where most of a text's dead time went.
+// server, which is where most of a turn's time goes.
 Result<DatagramLength> receiveDatagram(SocketHandle socket, char* buffer, std::size_t capacity,
                                        int timeoutMs) {
   const SOCKET s = static_cast<SOCKET>(socket);

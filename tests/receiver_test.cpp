@@ -254,3 +254,37 @@ TEST_F(Receiver, TakenPortIsReportedOnceAndBoundOnceFree) {
 }
 
 }  // namespace
+
+namespace {
+
+// A stream that comes faster than its texts are taken (here each check takes 2 ms, the stream
+// 1 ms a datagram) still gives a text at least every few milliseconds, not once it stops.
+TEST_F(Receiver, AFasterStreamThanItsTakingStillGivesTextsInTime) {
+  net::DatagramReceiver receiver(port_);
+  bind(receiver);
+  std::atomic<bool> streaming{true};
+  std::thread source([&] {
+    for (int i = 0; streaming && i < 3000; ++i) {
+      send(std::to_string(i % 20) + ",1");
+      std::this_thread::sleep_for(1ms);
+    }
+  });
+  const net::Readable slowCheck = [](const std::string& text) {
+    std::this_thread::sleep_for(2ms);
+    return commaNoLetter(text);
+  };
+  std::this_thread::sleep_for(50ms);  // a backlog first
+  double slowest = 0.0;
+  for (int turn = 0; turn < 10; ++turn) {
+    const double start = platform::monotonicSeconds();
+    const net::Received got = receiver.receiveText([] { return false; }, kIgnore, slowCheck,
+                                                   start + 5.0);
+    slowest = std::max(slowest, platform::monotonicSeconds() - start);
+    EXPECT_EQ(got.outcome, net::Received::Outcome::Text);
+  }
+  streaming = false;
+  source.join();
+  EXPECT_LT(slowest, 0.2) << "a turn went on taking the stream";
+}
+
+}  // namespace

@@ -2,8 +2,8 @@
 // bytes, oversize datagrams) and must stay up, keep its resident memory flat, and still answer
 // a known datagram with exactly the commands the planner gives for it.
 //   soak_test [--side left|right] [--datagrams N] [--seconds S]
-// The receiver binds a fresh socket per datagram, so most of a fast stream is lost between binds
-// by design: the soak counts what was processed but never expects all of it.
+// The receiver takes the newest of what is queued, so most of a fast stream is never commanded by
+// design: the soak counts what was processed but never expects all of it.
 #include <signal.h>
 
 #include <cstdint>
@@ -139,7 +139,8 @@ std::vector<std::string> newCalls(const std::string& tracePath, std::streamoff& 
   return calls;
 }
 
-// Sends `text` once a fresh socket is bound and waits for its move_abs; the commands it caused.
+// Sends `text` once the receiver has taken what came before and waits for its move_abs; the
+// commands it caused.
 std::optional<std::vector<std::string>> sendKnown(DatagramSender& sender, const std::string& text,
                                                   const std::string& tracePath,
                                                   std::streamoff& offset) {
