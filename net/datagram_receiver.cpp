@@ -22,7 +22,7 @@ constexpr std::size_t kLeastQueuedBytes = 256;
 constexpr std::size_t kWantedQueueBytes = 1024 * 1024;
 // How long one turn may go on taking what is queued, so that the controller is commanded at
 // least this often while datagrams come faster than they can be taken.
-constexpr double kLongestTakeSeconds = 0.005;
+constexpr double kLongestTakeSeconds = 0.05;
 // Queue size assumed when the system does not tell it.
 constexpr std::size_t kAssumedQueueBytes = 64 * 1024;
 
