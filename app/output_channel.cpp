@@ -19,7 +19,7 @@ struct OutputChannel::Shared {
     Kind kind;
   };
 
-  platform::StandardStream stream;
+  OutputChannel::Writer writer;
   std::string programName;
   std::mutex mutex;
   std::condition_variable changed;
@@ -43,7 +43,7 @@ struct OutputChannel::Shared {
       if (entry.kind == Kind::KeptReport) --keptReports;
       writing = true;
       lock.unlock();
-      const bool written = platform::writeStandardStream(stream, entry.text);
+      const bool written = writer(entry.text);
       lock.lock();
       // Output flows again: say what could not wait for it.
       if (written && dropped > 0) {
@@ -52,7 +52,7 @@ struct OutputChannel::Shared {
                                   " dropped while the output was held up\n";
         dropped = 0;
         lock.unlock();
-        platform::writeStandardStream(stream, count);
+        writer(count);
         lock.lock();
       }
       writing = false;
@@ -62,8 +62,13 @@ struct OutputChannel::Shared {
 };
 
 OutputChannel::OutputChannel(platform::StandardStream stream, std::string programName)
+    : OutputChannel([stream](const std::string& text) {
+        return platform::writeStandardStream(stream, text);
+      }, std::move(programName)) {}
+
+OutputChannel::OutputChannel(Writer writer, std::string programName)
     : shared_(std::make_shared<Shared>()) {
-  shared_->stream = stream;
+  shared_->writer = std::move(writer);
   shared_->programName = std::move(programName);
   writer_ = std::thread([shared = shared_] { shared->write(); });
 }
@@ -86,15 +91,16 @@ OutputChannel::~OutputChannel() {
   }
 }
 
-void OutputChannel::message(std::string text) {
+bool OutputChannel::message(std::string text) {
   const std::lock_guard<std::mutex> lock(shared_->mutex);
   if (shared_->messages == kMostPendingMessages) {
     ++shared_->dropped;
-    return;
+    return false;
   }
   shared_->pending.push_back({std::move(text), Shared::Kind::Message});
   ++shared_->messages;
   shared_->changed.notify_all();
+  return true;
 }
 
 void OutputChannel::report(std::string text, bool kept) {
@@ -131,6 +137,9 @@ RunOutput::~RunOutput() {
   status_.drain(deadline);
 }
 
-void RunOutput::say(const std::string& line) { messages_.message(programName_ + ": " + line + "\n"); }
+void RunOutput::say(const std::string& line) {
+  const bool written = messages_.message(programName_ + ": " + line + "\n");
+  if (also_) also_(line, !written);
+}
 
 }  // namespace app

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -19,8 +20,12 @@ constexpr double kExitOutputSeconds = 0.1;
 
 class OutputChannel {
  public:
+  // Writes one text whole; false when it could not.
+  using Writer = std::function<bool(const std::string& text)>;
+
   // `programName` starts the line that says how many messages were dropped.
   OutputChannel(platform::StandardStream stream, std::string programName);
+  OutputChannel(Writer writer, std::string programName);
   // Lets the writer go: waited for when it has nothing left to write; otherwise what it has not
   // written by then is written while the process lasts.
   ~OutputChannel();
@@ -28,8 +33,8 @@ class OutputChannel {
   OutputChannel& operator=(const OutputChannel&) = delete;
 
   // Text for the person, written whole and in order. While kMostPendingMessages wait, it is
-  // dropped and counted, and the count said once output flows again.
-  void message(std::string text);
+  // dropped and counted, and the count said once output flows again; false then.
+  bool message(std::string text);
   // The newest report: it takes the place of one not written yet, unless that one was `kept` (a
   // change of state, which a log of the output should show). Kept reports beyond
   // kMostPendingMessages waiting are replaced like the others.
@@ -54,12 +59,16 @@ class RunOutput {
   RunOutput(const RunOutput&) = delete;
   RunOutput& operator=(const RunOutput&) = delete;
 
-  // One line for the person at the console: "<program>: <line>".
+  // One line for the person at the console: "<program>: <line>"; handed to `also` too when set
+  // (the ride log), which is told when the console has dropped it.
   void say(const std::string& line);
+  using Also = std::function<void(const std::string& line, bool dropped)>;
+  void alsoTo(Also also) { also_ = std::move(also); }
   OutputChannel& status() { return status_; }
 
  private:
   std::string programName_;
+  Also also_;
   OutputChannel status_;
   OutputChannel messages_;
 };

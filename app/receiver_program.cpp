@@ -9,6 +9,7 @@
 #include "app/command_line.h"
 #include "app/output_channel.h"
 #include "app/settings.h"
+#include "app/ride_log.h"
 #include "app/ride_loop.h"
 #include "app/status_line.h"
 #include "controller/controller.h"
@@ -79,6 +80,49 @@ void sayWhenSettingsAreMissing(RunOutput& output, const SideProfile& profile,
              " and no levelling or ramps (put brenik.ini in that folder to change them)");
 }
 
+// Every setting as it will be used, "l_com=COM8, maxActuatorSpeed=20000, ...", for the ride log.
+std::string settingsAsRead(const SideProfile& profile, const Settings& settings) {
+  std::string text = std::string(profile.portKey) + "=" + settings.portName;
+  const auto add = [&text](const NumberSetting& setting, std::int32_t value) {
+    text += ", " + std::string(setting.key) + "=" + std::to_string(value);
+  };
+  add(kSpeedSetting, settings.limits.maxSpeed);
+  add(kAccelSetting, settings.limits.maxAcceleration);
+  add(kReversalSetting, settings.reversal);
+  add(kGentleSpeedSetting, settings.ride.gentleSpeedPercent);
+  add(kRampSetting, settings.ride.rampSeconds);
+  add(kIdleLevelSetting, settings.ride.idleLevelSeconds);
+  add(kStopLevelSetting, settings.ride.stopLevelSeconds);
+  add(kAngleRateSetting, settings.ride.maxAngleRate);
+  add(kHoldOverRangeSetting, settings.ride.holdOverRange);
+  add(kPartnerSetting, settings.ride.levelWithoutPartner);
+  add(kRideLogSetting, settings.rideLog);
+  return text;
+}
+
+// Starts the ride log when the settings ask for it, with what the run starts from; its own
+// failure is said once and the ride goes on without it.
+void startLog(RideLog& log, RunOutput& output, const SideProfile& profile,
+              const Settings& settings) {
+  if (!log.failure().empty()) {
+    output.say("cannot write the ride log " + log.path() + " (" + log.failure() +
+               "); riding without it (check that the folder can be written to)");
+    return;
+  }
+  if (!log.on()) return;
+  const bool fileRead = static_cast<bool>(platform::InputFile::open(kSettingsFile));
+  log.event("start: " + std::string(profile.programName) + " " + BRENIK_VERSION + "; settings " +
+            (fileRead ? "from " : "(no file, defaults) ") + std::string(fileRead ? kSettingsFile : "") +
+            (fileRead ? ": " : "") + settingsAsRead(profile, settings) +
+            "; controller library loaded");
+  // Every line said to the person goes into the log too, also when the console holds it up.
+  output.alsoTo([&log, heldUp = false](const std::string& line, bool dropped) mutable {
+    log.event(line);
+    if (dropped && !heldUp) log.event("the console takes no output; its messages are dropped");
+    heldUp = dropped;
+  });
+}
+
 }  // namespace
 
 int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
@@ -96,7 +140,7 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
   // Held until the process ends: a second copy ends at once with its reason, before it touches
   // anything, rather than waiting for the port the first one holds.
   const auto oneCopy =
-      platform::SingleInstanceLock::take(std::string("BrenikReceiver-") + profile.sideName);
+      platform::SingleInstanceLock::take(oneCopyLockName(profile));
   if (oneCopy && !*oneCopy) {
     output.say(std::string("another copy already drives the ") + profile.sideName +
                " actuator; this one touches nothing and ends (use that one, or close it first)");
@@ -117,7 +161,16 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
   }
   const Settings settings = readSettings(profile);
   sayWhenSettingsAreMissing(output, profile, settings);
-  StatusLine status(statusAsked, profile.programName, output.status());
+  StatusLine status(statusAsked, profile.programName, output.status(), partnerOf(profile).sideName);
+  // Declared before the controller, so that the close is logged before the log ends.
+  RideLog log(settings.rideLog != 0, std::string(profile.programName) + ".log",
+              profile.programName);
+  startLog(log, output, profile, settings);
+  const auto ended = [&log](const std::string& how) {
+    if (!log.on()) return;
+    log.event(how);
+    log.drain(platform::monotonicSeconds() + kExitOutputSeconds);
+  };
 
   const net::StopCheck stop = [] { return platform::stopRequested(); };
   const net::Say say = [&output](const std::string& line) { output.say(line); };
@@ -125,7 +178,10 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
   // take the datagrams, and what comes during a controller call waits in its queue.
   net::DatagramReceiver receiver(profile.udpPort);
   status.report(RunState::WaitingForPort, nullptr, platform::monotonicSeconds());
-  if (receiver.bindWhenFree(stop, say) == net::PortWait::Stopped) return kExitStopped;
+  if (receiver.bindWhenFree(stop, say) == net::PortWait::Stopped) {
+    ended(std::string("stop asked for by ") + platform::stopCause() + " before the port was free; end");
+    return kExitStopped;
+  }
 
   // Closes the controller on every road out of here, once.
   controller::Controller controller(*axcl, stop);
@@ -136,19 +192,38 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
     slowOpen = true;
   };
   status.report(RunState::Opening, nullptr, platform::monotonicSeconds());
-  if (controller.open(settings.portName, slow) == controller::Outcome::Stopped) return kExitStopped;
+  if (controller.open(settings.portName, slow) == controller::Outcome::Stopped) {
+    controller.close();
+    ended(std::string("stop asked for by ") + platform::stopCause() +
+          " while opening the controller; closed; end");
+    return kExitStopped;
+  }
   const int state = controller.state();
   if (state != controller::kStateReady) {
     output.say("the controller on " + settings.portName + " is not ready (state " +
                std::to_string(state) + "); press Enter to close.");
     platform::waitForKeyOrStop();
+    controller.close();
+    ended("controller closed; end");
     return kExitNotReady;
   }
   if (slowOpen) output.say("the controller on " + settings.portName + " is open and ready now");
   status.report(RunState::Homing, nullptr, platform::monotonicSeconds());
-  if (controller.home() == controller::Outcome::Stopped) return kExitStopped;
+  log.event("homing the actuator on " + settings.portName);
+  if (controller.home() == controller::Outcome::Stopped) {
+    controller.close();
+    ended(std::string("stop asked for by ") + platform::stopCause() + " before homing; closed; end");
+    return kExitStopped;
+  }
+  if (settings.ride.levelWithoutPartner != 0) {
+    log.event(std::string("homed; waiting for the ") + partnerOf(profile).sideName + " receiver");
+  } else {
+    log.event("homed; waiting for angles");
+  }
 
-  rideUntilStopped(profile, settings, controller, receiver, output, status);
+  rideUntilStopped(profile, settings, controller, receiver, output, status, log);
+  controller.close();
+  ended("controller closed; end");
   return kExitStopped;
 }
 

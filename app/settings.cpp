@@ -55,6 +55,10 @@ Settings readSettings(const SideProfile& profile, const char* fileName) {
   settings.ride.rampSeconds = readNumber(kRampSetting);
   settings.ride.idleLevelSeconds = readNumber(kIdleLevelSetting);
   settings.ride.stopLevelSeconds = readNumber(kStopLevelSetting);
+  settings.ride.maxAngleRate = readNumber(kAngleRateSetting);
+  settings.ride.holdOverRange = readNumber(kHoldOverRangeSetting);
+  settings.ride.levelWithoutPartner = readNumber(kPartnerSetting);
+  settings.rideLog = readNumber(kRideLogSetting);
   return settings;
 }
 

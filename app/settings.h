@@ -32,12 +32,18 @@ constexpr NumberSetting kRampSetting{"rampSeconds", "0", 10};
 constexpr NumberSetting kIdleLevelSetting{"idleLevelSeconds", "0", 60};
 // At most 4 s: a closing console window gives the program about 5 s.
 constexpr NumberSetting kStopLevelSetting{"stopLevelSeconds", "0", 4};
+// The ride's guards, off (0) unless the file sets them, for the same reason.
+constexpr NumberSetting kAngleRateSetting{"maxAngleRate", "0", 1000};
+constexpr NumberSetting kHoldOverRangeSetting{"holdOverRange", "0", 1};
+constexpr NumberSetting kPartnerSetting{"levelWithoutPartner", "0", 1};
+constexpr NumberSetting kRideLogSetting{"rideLog", "0", 1};
 
 struct Settings {
   std::string portName;
   motion::MotionLimits limits;
   std::int32_t reversal;  // 1: both received angles are negated
   motion::RidePolicy ride;
+  std::int32_t rideLog = 0;  // 1: the run's events appended to the program's own log
 };
 
 // `atoi`'s reading of a number (leading white space, optional sign, decimal digits, anything

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "motion/side.h"
 
@@ -23,6 +24,16 @@ constexpr SideProfile kRightProfile{
 
 constexpr const SideProfile& profileFor(motion::Side side) {
   return side == motion::Side::Left ? kLeftProfile : kRightProfile;
+}
+
+// The other side's receiver.
+constexpr const SideProfile& partnerOf(const SideProfile& profile) {
+  return profileFor(profile.side == motion::Side::Left ? motion::Side::Right : motion::Side::Left);
+}
+
+// The one-copy lock each side's receiver holds while it runs, which the other side can see.
+inline std::string oneCopyLockName(const SideProfile& profile) {
+  return std::string("BrenikReceiver-") + profile.sideName;
 }
 
 }  // namespace app

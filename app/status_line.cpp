@@ -17,7 +17,7 @@ constexpr double kReportSeconds = 1.0;
 // Angles this large or larger are written in exponent form, so that one field stays short.
 constexpr double kLargestFixedAngle = 1e6;
 
-const char* stateName(RunState state) {
+std::string stateName(RunState state, const std::string& partner) {
   switch (state) {
     case RunState::WaitingForPort: return "waiting for the port";
     case RunState::Opening: return "opening the controller";
@@ -26,6 +26,8 @@ const char* stateName(RunState state) {
     case RunState::Riding: return "riding";
     case RunState::LevelledWhenIdle: return "levelled after silence";
     case RunState::LevellingToStop: return "levelling to stop";
+    case RunState::WaitingForPartner: return "waiting for the " + partner + " receiver";
+    case RunState::LevelledWithoutPartner: return "levelled, no " + partner + " receiver";
   }
   return "";
 }
@@ -49,6 +51,8 @@ std::string angle(float value) {
 
 }  // namespace
 
+std::string shownAngles(float pitch, float roll) { return angle(pitch) + "," + angle(roll); }
+
 std::string statusText(const std::string& programName, const StatusFigures& figures) {
   // In the order shown; each field is dropped, from the least needed, until the line fits.
   enum Field { Rate, Skipped, Target, Angles, Speed, kFields };
@@ -56,12 +60,12 @@ std::string statusText(const std::string& programName, const StatusFigures& figu
   fields[Rate] = fixed(figures.hertz, 0) + " Hz";
   if (figures.skipped > 0) fields[Skipped] = std::to_string(figures.skipped) + " skipped";
   fields[Target] = fixed(static_cast<double>(figures.targetMm), 2) + " mm";
-  if (figures.anglesSeen) fields[Angles] = "angles " + angle(figures.pitch) + "," + angle(figures.roll);
+  if (figures.anglesSeen) fields[Angles] = "angles " + shownAngles(figures.pitch, figures.roll);
   fields[Speed] = "speed " + std::to_string(figures.speed);
   constexpr std::array<Field, kFields> kLeastNeededFirst = {Speed, Angles, Target, Skipped, Rate};
 
   const auto join = [&] {
-    std::string text = programName + ": " + stateName(figures.state);
+    std::string text = programName + ": " + stateName(figures.state, figures.partner);
     for (const std::string& field : fields) {
       if (!field.empty()) text += ", " + field;
     }
@@ -75,12 +79,15 @@ std::string statusText(const std::string& programName, const StatusFigures& figu
   return text;
 }
 
-StatusLine::StatusLine(bool on, const char* programName, OutputChannel& output)
+StatusLine::StatusLine(bool on, const char* programName, OutputChannel& output,
+                       const char* partner)
     : on_(on),
       output_(output),
       inPlace_(on && platform::standardOutputIsTerminal()),
       programName_(programName),
-      nextReport_(on ? 0.0 : std::numeric_limits<double>::infinity()) {}
+      nextReport_(on ? 0.0 : std::numeric_limits<double>::infinity()) {
+  figures_.partner = partner;
+}
 
 StatusLine::~StatusLine() {
   if (inPlace_ && shown_) output_.message("\n");

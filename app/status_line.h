@@ -18,6 +18,8 @@ enum class RunState {
   Riding,
   LevelledWhenIdle,
   LevellingToStop,
+  WaitingForPartner,       // for the other side's receiver, before any angles are followed
+  LevelledWithoutPartner,  // the other side's receiver went away
 };
 
 // Columns a report may take with the program's name, so that an 80-column console never wraps it.
@@ -33,6 +35,7 @@ struct StatusFigures {
   float roll = 0.0f;
   float targetMm = motion::kRestStroke;  // this side's last target
   std::int32_t speed = 0;                // the last speed sent
+  std::string partner;                   // the other side, "left" or "right"
 };
 
 // "L_BrenikReceiver: riding, 100 Hz, 217.86 mm, angles 5.000,-2.500, speed 20000", in at most
@@ -41,12 +44,16 @@ struct StatusFigures {
 // target, the skipped count, the rate.
 std::string statusText(const std::string& programName, const StatusFigures& figures);
 
+// Two angles as the line shows them, "5.000,-2.500", with a point whatever the locale.
+std::string shownAngles(float pitch, float roll);
+
 // Counts what arrives and hands a report to `output` when the state changes and about once a
 // second; does nothing unless switched on. On a console each report replaces the last one on
 // its line.
 class StatusLine {
  public:
-  StatusLine(bool on, const char* programName, OutputChannel& output);
+  // `partner` names the other side's receiver, for the states that wait for it.
+  StatusLine(bool on, const char* programName, OutputChannel& output, const char* partner = "");
   ~StatusLine();  // ends a line left open on the console
   StatusLine(const StatusLine&) = delete;
   StatusLine& operator=(const StatusLine&) = delete;

@@ -37,7 +37,7 @@ class Controller {
   Outcome home();
   // The velocity and the position of one move, both or (once a stop has been asked for) neither.
   Outcome move(const motion::Move& move);
-  // The same, even after a stop: the one move a stop may start, to level the seat before closing.
+  // The same, even after a stop: the moves a stop may start, to level the seat before closing.
   void moveDespiteStop(const motion::Move& move);
   // Closes now if it was opened; later calls do nothing.
   void close();

@@ -10,8 +10,6 @@
 namespace motion {
 namespace {
 
-// Tilts beyond this (degrees, either way) are outside the seat's working range.
-constexpr float kAngleGate = 20.0f;
 // Stroke range of the actuators (mm).
 constexpr float kMinStroke = 0.0f;
 constexpr float kMaxStroke = 300.0f;

@@ -38,6 +38,8 @@ struct PlannerState {
 };
 
 constexpr float kRestStroke = 150.0f;
+// Tilts beyond this (degrees, either way) are outside the seat's working range.
+constexpr float kAngleGate = 20.0f;
 
 PlannerState initialPlannerState(const MotionLimits& limits);
 

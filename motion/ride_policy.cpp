@@ -2,6 +2,7 @@
 #include "motion/ride_policy.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace motion {
@@ -40,6 +41,23 @@ MotionLimits rampedLimits(const MotionLimits& full, const RidePolicy& policy, do
 double idleLevelDeadline(const RidePolicy& policy, double lastAngles) {
   if (policy.idleLevelSeconds <= 0) return std::numeric_limits<double>::infinity();
   return lastAngles + policy.idleLevelSeconds;
+}
+
+float heldAngle(float angle, const RidePolicy& policy) {
+  if (policy.holdOverRange == 0 || std::isnan(angle)) return angle;
+  return std::clamp(angle, -kAngleGate, kAngleGate);
+}
+
+float angleGoal(float angle, const RidePolicy& policy) {
+  const float held = heldAngle(angle, policy);
+  return held >= -kAngleGate && held <= kAngleGate ? held : 0.0f;
+}
+
+float rateLimited(float from, float to, double rate, double seconds) {
+  const double step = rate * std::max(seconds, 0.0);
+  const double gap = static_cast<double>(to) - static_cast<double>(from);
+  if (std::fabs(gap) <= step) return to;
+  return static_cast<float>(static_cast<double>(from) + std::copysign(step, gap));
 }
 
 }  // namespace motion

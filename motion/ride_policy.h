@@ -14,7 +14,29 @@ struct RidePolicy {
   std::int32_t rampSeconds = 0;          // 0: no soft start
   std::int32_t idleLevelSeconds = 0;     // 0: the seat stays where the last angles left it
   std::int32_t stopLevelSeconds = 0;     // 0: a stop closes the controller at once
+  std::int32_t maxAngleRate = 0;         // degrees per second on each axis; 0: angles followed at once
+  std::int32_t holdOverRange = 0;        // 1: an angle past the working range counts as its edge
+  std::int32_t levelWithoutPartner = 0;  // 1: angles followed only while the other side runs
 };
+
+// How often an attitude held back by maxAngleRate moves on while no angles come (seconds), and
+// the longest time one move accounts for: a turn late by a slow controller call still keeps the
+// pace, while angles after a long still spell start from the edge of the rate, not beyond it.
+constexpr double kAngleRatePace = 0.01;
+constexpr double kLongestAngleStep = 2 * kAngleRatePace;
+
+// An axis as the planner is to see it: past the working range, the range's edge on that side when
+// holdOverRange asks for it, else as it came (the planner then counts it as 0, as it does a value
+// that is not a number).
+float heldAngle(float angle, const RidePolicy& policy);
+
+// The attitude an axis is led towards under maxAngleRate: the angle within the working range,
+// the edge when held, otherwise 0 (level), which the planner would make of it.
+float angleGoal(float angle, const RidePolicy& policy);
+
+// An axis moved from `from` towards `to` by at most `rate` degrees a second over `seconds`;
+// exactly `to` once it is that close.
+float rateLimited(float from, float to, double rate, double seconds);
 
 // The gentle limits: each full limit times the percentage, in whole units, rounded down, but
 // never below 1 where the full limit is at least 1 (a full limit of 0 stays 0): nobody knows what

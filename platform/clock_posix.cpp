@@ -24,4 +24,14 @@ double monotonicSeconds() {
 TimerResolutionGuard::TimerResolutionGuard() = default;
 TimerResolutionGuard::~TimerResolutionGuard() = default;
 
+std::string localDateTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  char text[32] = "";
+  if (::localtime_r(&now, &local) != nullptr) {
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  }
+  return text;
+}
+
 }  // namespace platform

@@ -7,6 +7,8 @@
 
 #include "platform/clock.h"
 
+#include <cstdio>
+
 namespace platform {
 namespace {
 constexpr UINT kFineTimerMs = 1;
@@ -30,6 +32,17 @@ TimerResolutionGuard::TimerResolutionGuard()
 
 TimerResolutionGuard::~TimerResolutionGuard() {
   if (held_) timeEndPeriod(kFineTimerMs);
+}
+
+std::string localDateTime() {
+  SYSTEMTIME local{};
+  GetLocalTime(&local);
+  char text[32] = "";
+  const auto at = [](WORD field) { return static_cast<unsigned>(field); };
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", at(local.wYear),
+                at(local.wMonth), at(local.wDay), at(local.wHour), at(local.wMinute),
+                at(local.wSecond));
+  return text;
 }
 
 }  // namespace platform

@@ -19,6 +19,11 @@ class SingleInstanceLock {
   // the name): that is the lock doing its work, not a failure. A failure when it can be neither.
   static Result<std::optional<SingleInstanceLock>> take(const std::string& name);
 
+  // Whether another process holds the lock `name` now, looked at without taking it, so that the
+  // holder's own start is never refused for it (on Windows the look holds the name for a few
+  // microseconds). A failure when it cannot be told.
+  static Result<bool> heldElsewhere(const std::string& name);
+
   ~SingleInstanceLock();
   SingleInstanceLock(SingleInstanceLock&& other) noexcept : handle_(other.handle_) {
     other.handle_ = kNotHeld;

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/system_reason.h"
@@ -42,6 +43,25 @@ Taken SingleInstanceLock::take(const std::string& name) {
   ::close(fd);
   if (code == EADDRINUSE) return std::optional<SingleInstanceLock>();
   return Failure{shown + ": " + systemReason(code)};
+}
+
+// The kernel's list of Unix sockets names every bound abstract one as "@name" at the line's end.
+Result<bool> SingleInstanceLock::heldElsewhere(const std::string& name) {
+  constexpr const char* kSocketList = "/proc/net/unix";
+  std::FILE* list = std::fopen(kSocketList, "re");
+  if (list == nullptr) return Failure{std::string(kSocketList) + ": " + systemReason(errno)};
+  const std::string ending = " @" + name;
+  // A line is a few numbers and a path of at most 108 bytes; a longer one is not ours.
+  char line[512];
+  bool held = false;
+  while (!held && std::fgets(line, sizeof line, list) != nullptr) {
+    std::string text(line);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    held = text.size() >= ending.size() &&
+           text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
+  }
+  std::fclose(list);
+  return held;
 }
 
 #else
@@ -85,6 +105,19 @@ Taken SingleInstanceLock::take(const std::string& name) {
   return Failure{folder + "/" + file + ": " + systemReason(code)};
 }
 
+
+// A shared lock taken and let go at once: a copy starting in that instant would be refused.
+Result<bool> SingleInstanceLock::heldElsewhere(const std::string& name) {
+  const std::string file = "/tmp/BrenikReceivers-" + std::to_string(::geteuid()) + "/" + name + ".lock";
+  const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return false;
+    return Failure{file + ": " + systemReason(errno)};
+  }
+  const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return held;
+}
 #endif
 
 SingleInstanceLock::~SingleInstanceLock() {

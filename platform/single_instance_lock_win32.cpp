@@ -29,6 +29,20 @@ Result<std::optional<SingleInstanceLock>> SingleInstanceLock::take(const std::st
   return std::optional<SingleInstanceLock>(SingleInstanceLock(reinterpret_cast<std::intptr_t>(mutex)));
 }
 
+Result<bool> SingleInstanceLock::heldElsewhere(const std::string& name) {
+  const std::string objectName = "Local\\" + name;
+  HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, objectName.c_str());
+  if (mutex != nullptr) {
+    CloseHandle(mutex);
+    return true;
+  }
+  const DWORD code = GetLastError();
+  if (code == ERROR_FILE_NOT_FOUND) return false;
+  // Held all the same, as take() sees it: by another user's copy or by an object of another kind.
+  if (code == ERROR_ACCESS_DENIED || code == ERROR_INVALID_HANDLE) return true;
+  return Failure{objectName + ": " + systemReason(static_cast<int>(code))};
+}
+
 SingleInstanceLock::~SingleInstanceLock() {
   if (handle_ != kNotHeld) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }

@@ -10,5 +10,8 @@ void installStopHandler();
 bool stopRequested();
 // How many stop requests have come: a second one can cut short what the first began.
 unsigned stopRequests();
+// What asked for the first stop, as a person would name it ("Ctrl+C", "SIGTERM", "the console
+// window closing"); empty before any.
+const char* stopCause();
 
 }  // namespace platform

@@ -12,7 +12,13 @@ std::atomic<unsigned> gStopRequests{0};
 static_assert(std::atomic<unsigned>::is_always_lock_free,
               "the stop requests are counted from a signal handler");
 
-extern "C" void onStopSignal(int) { ++gStopRequests; }
+std::atomic<int> gFirstSignal{0};
+
+extern "C" void onStopSignal(int signalNumber) {
+  int none = 0;
+  gFirstSignal.compare_exchange_strong(none, signalNumber);
+  ++gStopRequests;
+}
 
 }  // namespace
 
@@ -32,5 +38,19 @@ void installStopHandler() {
 
 bool stopRequested() { return gStopRequests.load() > 0; }
 unsigned stopRequests() { return gStopRequests.load(); }
+
+const char* stopCause() {
+  switch (gFirstSignal.load()) {
+    case 0: return "";
+    case SIGINT: return "Ctrl+C (SIGINT)";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "the terminal closing (SIGHUP)";
+    case SIGQUIT: return "SIGQUIT";
+    case SIGUSR1: return "SIGUSR1";
+    case SIGUSR2: return "SIGUSR2";
+    case SIGALRM: return "SIGALRM";
+  }
+  return "a signal";
+}
 
 }  // namespace platform

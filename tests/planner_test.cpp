@@ -239,9 +239,9 @@ TEST(Ride, LevelsAtExactlyTheGentleLimits) {
       Recorder recorder;
       recorder(ride.angles(c.before.pitch, c.before.roll, 10.0));
       if (forStop) {
-        recorder(ride.levelForStop());
+        recorder(ride.levelForStop(11.0));
       } else {
-        recorder(ride.levelWhenIdle());
+        recorder(ride.levelWhenIdle(11.0));
       }
       EXPECT_EQ(recorder.commands, (std::vector<Command>{c.riding, c.level}))
           << c.name << (forStop ? ", for a stop" : ", for silence");
@@ -264,12 +264,12 @@ TEST(Ride, RampsLevelsForSilenceRampsAgainAndLevelsBeforeClosing) {
   recorder(ride.angles(0, 0, 102.5));   // past the ramp: full limits
   recorder(ride.angles(10, 0, 102.6));
   EXPECT_TRUE(ride.levelsBeforeClosing());
-  recorder(ride.levelWhenIdle());       // pitched, so the level move is a real one
+  recorder(ride.levelWhenIdle(103.6));  // pitched, so the level move is a real one
   EXPECT_EQ(ride.phase(), motion::Ride::Phase::LevelledWhenIdle);
   EXPECT_TRUE(std::isinf(ride.levelDeadline())) << "levels once per silence";
   EXPECT_FALSE(ride.levelsBeforeClosing()) << "already level";
   recorder(ride.angles(10, 0, 200.0));  // the ramp starts again
-  recorder(ride.levelForStop());
+  recorder(ride.levelForStop(200.5));
   EXPECT_EQ(recorder.commands, (std::vector<Command>{{2000, 3, -21786},
                                                      {11000, 18, -15000},
                                                      {17750, 29, -21786},
