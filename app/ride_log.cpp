@@ -1,6 +1,7 @@
 // Writing the ride log, its bound, and the watch on the datagram rate.
 #include "app/ride_log.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -12,20 +13,35 @@
 
 namespace app {
 
+double RateWatch::recent() const {
+  double sum = 0.0;
+  for (std::size_t i = 0; i < count_; ++i) sum += windows_[i];
+  return count_ > 0 ? sum / static_cast<double>(count_) : 0.0;
+}
+
 std::optional<std::string> RateWatch::window(double hertz) {
   const auto whole = [](double value) { return std::to_string(std::llround(value)) + " Hz"; };
   if (fallen_) {
-    if (hertz < recent_ / 2) return std::nullopt;
+    // The rate it fell from stays the mark, until it comes back to half of that.
+    if (hertz < before_ / 2) return std::nullopt;
     fallen_ = false;
+    remember(hertz);
     return "the datagram rate is back at " + whole(hertz);
   }
-  if (windows_ > 0 && recent_ >= kLeastWatchedHertz && hertz < recent_ / 2) {
-    fallen_ = true;  // the recent rate stays what it was, to tell when it comes back
-    return "the datagram rate fell to " + whole(hertz) + " from " + whole(recent_);
+  const double recent = this->recent();
+  if (count_ > 0 && recent >= kLeastWatchedHertz && hertz < recent / 2) {
+    fallen_ = true;
+    before_ = recent;
+    return "the datagram rate fell to " + whole(hertz) + " from " + whole(recent);
   }
-  windows_ = std::min(windows_ + 1, kRecentWindows);
-  recent_ += (hertz - recent_) / windows_;
+  remember(hertz);
   return std::nullopt;
+}
+
+void RateWatch::remember(double hertz) {
+  windows_[next_] = hertz;
+  next_ = (next_ + 1) % kRecentWindows;
+  count_ = std::min(count_ + 1, kRecentWindows);
 }
 
 // The log file, used by the writer thread alone once the log runs.

@@ -3,6 +3,8 @@
 // thread of their own, as the console's are: a slow disk never holds up the ride.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -28,11 +30,16 @@ class RateWatch {
   std::optional<std::string> window(double hertz);
 
  private:
-  static constexpr int kRecentWindows = 5;  // the recent rate: the mean of this many windows
+  static constexpr std::size_t kRecentWindows = 5;  // the recent rate: the mean of this many windows
   // Below this the rate is too low to tell a fall from chance.
   static constexpr double kLeastWatchedHertz = 2.0;
-  double recent_ = 0.0;
-  int windows_ = 0;
+  double recent() const;
+  void remember(double hertz);
+
+  std::array<double, kRecentWindows> windows_{};  // the last ones, oldest overwritten first
+  std::size_t count_ = 0;                         // windows seen, up to kRecentWindows
+  std::size_t next_ = 0;
+  double before_ = 0.0;  // the recent rate when it fell
   bool fallen_ = false;
 };
 

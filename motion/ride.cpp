@@ -67,7 +67,7 @@ bool Ride::behind() const {
 double Ride::nextStep() const { return behind() ? attitudeAt_ + kAngleRatePace : kNever; }
 
 Move Ride::step(double now) {
-  const double seconds = std::min(now - attitudeAt_, kLongestAngleStep);
+  const double seconds = std::min(now - attitudeAt_, kAngleRatePace);
   const auto rate = static_cast<double>(policy_.maxAngleRate);
   attitude_ = {rateLimited(attitude_.pitch, goal_.pitch, rate, seconds),
                rateLimited(attitude_.roll, goal_.roll, rate, seconds)};

@@ -56,15 +56,17 @@ class Ride {
   // After the wait for a stop's levelling: the level attitude at once if the rate held it back.
   std::optional<Move> levelAtOnce();
 
+  struct Attitude {
+    float pitch;
+    float roll;
+  };
+  // Under maxAngleRate, the attitude (degrees) last planned.
+  const Attitude& attitude() const { return attitude_; }
   Phase phase() const { return phase_; }
   Side side() const { return side_; }
   const PlannerState& planner() const { return planner_; }
 
  private:
-  struct Attitude {
-    float pitch;
-    float roll;
-  };
 
   bool limitsRate() const { return policy_.maxAngleRate > 0; }
   bool behind() const;

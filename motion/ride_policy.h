@@ -20,10 +20,9 @@ struct RidePolicy {
 };
 
 // How often an attitude held back by maxAngleRate moves on while no angles come (seconds), and
-// the longest time one move accounts for: a turn late by a slow controller call still keeps the
-// pace, while angles after a long still spell start from the edge of the rate, not beyond it.
+// the longest time one move accounts for: angles after a long still spell start at the rate's
+// pace, not with a jump; a turn late by a slow controller call is slower, never faster.
 constexpr double kAngleRatePace = 0.01;
-constexpr double kLongestAngleStep = 2 * kAngleRatePace;
 
 // An axis as the planner is to see it: past the working range, the range's edge on that side when
 // holdOverRange asks for it, else as it came (the planner then counts it as 0, as it does a value

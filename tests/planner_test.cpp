@@ -1,6 +1,8 @@
 // The planner as sequences of datagrams for both sides: the moves it returns.
 #include <cmath>
 #include <cstdint>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -278,6 +280,110 @@ TEST(Ride, RampsLevelsForSilenceRampsAgainAndLevelsBeforeClosing) {
                                                      {2000, 3, -15000},
                                                      {2000, 3, -21786},
                                                      {2000, 3, -15000}}));
+}
+
+}  // namespace
+
+namespace {
+
+// An angle past the working range is held at its edge when asked, and counts as level otherwise;
+// one that is not a number always counts as level.
+TEST(RidePolicy, AnglesPastTheRangeAreHeldAtItsEdgeOnlyWhenAsked) {
+  const struct {
+    float angle;
+    float held;  // what the planner sees with holdOverRange=1
+    float goal;  // where maxAngleRate leads the axis, holdOverRange=1 and 0
+    float goalUnheld;
+  } cases[] = {
+      {20.5f, 20.0f, 20.0f, 0.0f},     {-35.0f, -20.0f, -20.0f, 0.0f},
+      {20.0f, 20.0f, 20.0f, 20.0f},    {-7.25f, -7.25f, -7.25f, -7.25f},
+      {INFINITY, 20.0f, 20.0f, 0.0f},  {NAN, NAN, 0.0f, 0.0f},
+  };
+  const motion::RidePolicy hold{10, 0, 0, 0, 0, 1, 0}, off{};
+  for (const auto& c : cases) {
+    const float held = motion::heldAngle(c.angle, hold);
+    EXPECT_TRUE(held == c.held || (std::isnan(held) && std::isnan(c.held))) << c.angle;
+    const float unheld = motion::heldAngle(c.angle, off);
+    EXPECT_TRUE(unheld == c.angle || (std::isnan(unheld) && std::isnan(c.angle))) << c.angle;
+    EXPECT_EQ(motion::angleGoal(c.angle, hold), c.goal) << c.angle;
+    EXPECT_EQ(motion::angleGoal(c.angle, off), c.goalUnheld) << c.angle;
+  }
+}
+
+// Under maxAngleRate=50 the attitude moves at most 50 degrees a second on each axis, moved on
+// every 10 ms while it is behind: a step of 10 degrees arrives after 0.2 s and not before; a
+// reversal half way turns it round where it is; the range's jump to level is led too; and a
+// late turn or a long still spell counts for no more than one pace.
+TEST(Ride, AttitudeFollowsAtTheRateAndArrives) {
+  const motion::RidePolicy policy{10, 0, 0, 0, 50, 0, 0};
+  const struct {
+    const char* name;
+    std::vector<std::pair<double, Angles>> sent;  // angles (seat) at times
+    double arrives;                              // when the last angles are reached
+    Angles last;
+  } cases[] = {
+      {"a step", {{0.0, {10, 0}}}, 0.2, {10, 0}},
+      {"a step on both axes", {{0.0, {10, -5}}}, 0.2, {10, -5}},
+      {"reversed half way", {{0.0, {10, 0}}, {0.1, {-10, 0}}}, 0.1 + 15.0 / 50, {-10, 0}},
+      {"past the range, after 10", {{0.0, {10, 0}}, {0.2, {25, 0}}}, 0.4, {0, 0}},
+  };
+  for (const auto& c : cases) {
+    motion::Ride ride(Side::Left, {20000, 33}, policy);
+    const double start = 100.0;
+    std::size_t next = 0;
+    double arrived = -1.0;
+    Angles was{0, 0};
+    for (int pace = 0; pace <= 60; ++pace) {
+      const double now = start + pace * motion::kAngleRatePace;
+      if (next < c.sent.size() && now >= start + c.sent[next].first - 1e-9) {
+        ride.angles(c.sent[next].second.pitch, c.sent[next].second.roll, now);
+        ++next;
+      } else if (now >= ride.nextStep() - 1e-9) {
+        ride.step(now);
+      }
+      const motion::Ride::Attitude at = ride.attitude();
+      EXPECT_LE(std::fabs(at.pitch - was.pitch), 0.5f + 1e-4f) << c.name << " at " << pace;
+      EXPECT_LE(std::fabs(at.roll - was.roll), 0.5f + 1e-4f) << c.name << " at " << pace;
+      was = {at.pitch, at.roll};
+      if (arrived < 0 && next == c.sent.size() && at.pitch == c.last.pitch && at.roll == c.last.roll) {
+        arrived = now - start;
+      }
+    }
+    EXPECT_NEAR(arrived, c.arrives, motion::kAngleRatePace + 1e-9) << c.name;
+    EXPECT_TRUE(std::isinf(ride.nextStep())) << c.name << ": nothing left to step";
+  }
+  motion::Ride ride(Side::Left, {20000, 33}, policy);
+  ride.angles(10, 0, 500.0);
+  EXPECT_FLOAT_EQ(ride.attitude().pitch, 0.5f);
+  ride.step(501.0);
+  EXPECT_FLOAT_EQ(ride.attitude().pitch, 1.0f);
+}
+
+// levelWithoutPartner: no angles followed before the other side's receiver runs; when it goes
+// mid-ride, one level move at the gentle limits and no angles; when it is back, a new ramp.
+TEST(Ride, WaitsForThePartnerLevelsWhenItGoesAndRampsWhenItIsBack) {
+  motion::Ride ride(Side::Left, {20000, 33}, motion::RidePolicy{10, 2, 0, 0, 0, 0, 1});
+  EXPECT_EQ(ride.phase(), motion::Ride::Phase::WaitingForPartner);
+  EXPECT_FALSE(ride.followsAngles());
+  EXPECT_FALSE(ride.partnerSeen(false, 1.0)) << "gone before it came: nothing has moved";
+  EXPECT_FALSE(ride.partnerSeen(true, 2.0));
+  EXPECT_EQ(ride.phase(), motion::Ride::Phase::WaitingForAngles);
+  ASSERT_TRUE(ride.followsAngles());
+  Recorder recorder;
+  recorder(ride.angles(0, 10, 3.0));
+  recorder(ride.angles(0, 10, 6.0));  // past the ramp
+  const std::optional<motion::Move> level = ride.partnerSeen(false, 7.0);
+  ASSERT_TRUE(level);
+  recorder(*level);
+  EXPECT_EQ(ride.phase(), motion::Ride::Phase::LevelledWithoutPartner);
+  EXPECT_FALSE(ride.followsAngles());
+  EXPECT_FALSE(ride.partnerSeen(false, 8.0)) << "levels once";
+  EXPECT_FALSE(ride.partnerSeen(true, 9.0));
+  recorder(ride.angles(0, 10, 10.0));  // the ramp again
+  EXPECT_EQ(recorder.commands, (std::vector<Command>{{2000, 3, -22132},
+                                                     {2000, 3, -22132},
+                                                     {2000, 3, -15000},
+                                                     {2000, 3, -22132}}));
 }
 
 }  // namespace

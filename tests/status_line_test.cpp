@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string>
+#include <vector>
 
+#include "app/ride_log.h"
 #include "app/status_line.h"
 
 namespace {
@@ -49,6 +52,34 @@ TEST(StatusText, FitsSeventyNineColumnsDroppingTheLeastNeededFirst) {
     const std::string text = app::statusText("L_BrenikReceiver", c.figures);
     EXPECT_EQ(text, c.expected);
     EXPECT_LE(text.size(), app::kStatusColumns) << text;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The ride log's watch on the datagram rate: a fall below half the recent rate for a whole window
+// is said once, its coming back once; a rate too low to tell, or a dip to half, says nothing.
+TEST(RateWatch, SaysAFallBelowHalfOnceAndItsComingBackOnce) {
+  const struct {
+    std::vector<double> windows;  // Hz, window by window
+    std::vector<std::string> said;
+  } cases[] = {
+      {{100, 100, 100, 40, 30, 60, 100},
+       {"the datagram rate fell to 40 Hz from 100 Hz", "the datagram rate is back at 60 Hz"}},
+      {{100, 50, 100, 51}, {}},
+      {{0, 0, 100, 100, 100, 100, 100, 0},
+       {"the datagram rate fell to 0 Hz from 100 Hz"}},  // the recent rate: the last five windows
+      {{1.5, 1.5, 0}, {}},
+  };
+  for (const auto& c : cases) {
+    app::RateWatch watch;
+    std::vector<std::string> said;
+    for (const double hertz : c.windows) {
+      if (const auto line = watch.window(hertz)) said.push_back(*line);
+    }
+    EXPECT_EQ(said, c.said) << c.windows.size() << " windows";
   }
 }
 
