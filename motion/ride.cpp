@@ -1,7 +1,6 @@
 // A ride: the planner driven with the limits the ride policy puts in force.
 #include "motion/ride.h"
 
-#include <algorithm>
 #include <limits>
 
 namespace motion {
@@ -13,15 +12,13 @@ constexpr double kNever = std::numeric_limits<double>::infinity();
 }  // namespace
 
 // With a soft start the speed in force before any move is the gentle one too: a first datagram
-// that changes nothing is then not sent at full speed. The seat is homed level, as long ago as
-// it may be: the first angles are led from there at the rate's edge.
+// that changes nothing is then not sent at full speed.
 Ride::Ride(Side side, const MotionLimits& full, const RidePolicy& policy)
     : side_(side),
       full_(full),
       policy_(policy),
       planner_(initialPlannerState(rampedLimits(full, policy, 0.0))),
-      phase_(policy.levelWithoutPartner != 0 ? Phase::WaitingForPartner : Phase::WaitingForAngles),
-      attitudeAt_(-kNever) {}
+      phase_(policy.levelWithoutPartner != 0 ? Phase::WaitingForPartner : Phase::WaitingForAngles) {}
 
 bool Ride::followsAngles() const { return policy_.levelWithoutPartner == 0 || partnerRuns_; }
 
@@ -32,8 +29,7 @@ Move Ride::angles(float pitch, float roll, double now) {
   }
   lastAngles_ = now;
   if (!limitsRate()) return ride({heldAngle(pitch, policy_), heldAngle(roll, policy_)}, now);
-  goal_ = {angleGoal(pitch, policy_), angleGoal(roll, policy_)};
-  levelling_ = false;
+  lead({angleGoal(pitch, policy_), angleGoal(roll, policy_)}, false, now);
   return step(now);
 }
 
@@ -66,8 +62,15 @@ bool Ride::behind() const {
 
 double Ride::nextStep() const { return behind() ? attitudeAt_ + kAngleRatePace : kNever; }
 
+// From rest the time since the last move is no measure: the seat has stood still since.
+void Ride::lead(Attitude goal, bool levelling, double now) {
+  if (!behind()) attitudeAt_ = now - kAngleRatePace;
+  goal_ = goal;
+  levelling_ = levelling;
+}
+
 Move Ride::step(double now) {
-  const double seconds = std::min(now - attitudeAt_, kAngleRatePace);
+  const double seconds = now - attitudeAt_;
   const auto rate = static_cast<double>(policy_.maxAngleRate);
   attitude_ = {rateLimited(attitude_.pitch, goal_.pitch, rate, seconds),
                rateLimited(attitude_.roll, goal_.roll, rate, seconds)};
@@ -103,8 +106,7 @@ std::optional<Move> Ride::levelAtOnce() {
 
 Move Ride::level(double now) {
   if (!limitsRate()) return levelled({kLevel, kLevel});
-  goal_ = {kLevel, kLevel};
-  levelling_ = true;
+  lead({kLevel, kLevel}, true, now);
   return step(now);
 }
 

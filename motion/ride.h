@@ -70,6 +70,7 @@ class Ride {
 
   bool limitsRate() const { return policy_.maxAngleRate > 0; }
   bool behind() const;
+  void lead(Attitude goal, bool levelling, double now);
   Move level(double now);
   // The planner driven to `attitude` with the ride's limits at `now`, or the gentle ones.
   Move ride(Attitude attitude, double now);
@@ -85,8 +86,8 @@ class Ride {
   bool partnerRuns_ = false;
   // Under maxAngleRate: the attitude last planned, when, and where it is led (level, at the
   // gentle limits, when `levelling_`).
-  Attitude attitude_{0.0f, 0.0f};
-  double attitudeAt_;
+  Attitude attitude_{0.0f, 0.0f};  // homed level
+  double attitudeAt_ = 0.0;
   Attitude goal_{0.0f, 0.0f};
   bool levelling_ = false;
 };

@@ -19,9 +19,8 @@ struct RidePolicy {
   std::int32_t levelWithoutPartner = 0;  // 1: angles followed only while the other side runs
 };
 
-// How often an attitude held back by maxAngleRate moves on while no angles come (seconds), and
-// the longest time one move accounts for: angles after a long still spell start at the rate's
-// pace, not with a jump; a turn late by a slow controller call is slower, never faster.
+// How often an attitude held back by maxAngleRate moves on while no angles come (seconds); a
+// move from rest goes as far as one pace allows, whatever the time since the last one.
 constexpr double kAngleRatePace = 0.01;
 
 // An axis as the planner is to see it: past the working range, the range's edge on that side when

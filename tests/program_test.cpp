@@ -428,6 +428,19 @@ std::vector<std::string> pairs(const std::vector<std::array<std::int32_t, 3>>& m
   return calls;
 }
 
+// The package's settings without its ride guards' lines, which the tests below take one by one.
+std::string withoutGuards(const std::string& settings) {
+  std::string kept;
+  for (const std::string& line : lines(settings)) {
+    bool guard = false;
+    for (const char* key : {"maxAngleRate", "holdOverRange", "levelWithoutPartner", "rideLog"}) {
+      guard = guard || line.rfind(std::string(key) + "=", 0) == 0;
+    }
+    if (!guard) kept += line + "\n";
+  }
+  return kept;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Settings, RideSafety,
     ::testing::Values(
@@ -440,11 +453,203 @@ INSTANTIATE_TEST_SUITE_P(
                        pairs({{1446, 2, -9841}, {2000, 3, -15000}, {1446, 2, -9841}, {2000, 3, -15000}})},
         // Pitch -10 and roll -5: the right moves about 0.277 of the left's way, so the gentle
         // acceleration of 3 would be scaled down to 0.
-        RideSafetyCase{"ThePackagesSettings", readFile(BRENIK_SOURCE_DIR "/packaging/brenik.ini"),
+        RideSafetyCase{"ThePackagesSettings", withoutGuards(readFile(BRENIK_SOURCE_DIR "/packaging/brenik.ini")),
                        "10,5", 2.0,
                        pairs({{2000, 3, -6469}, {2000, 3, -15000}, {2000, 3, -6469}, {2000, 3, -15000}}),
                        pairs({{553, 1, -12638}, {2000, 3, -15000}, {553, 1, -12638}, {2000, 3, -15000}})}),
     [](const ::testing::TestParamInfo<RideSafetyCase>& c) { return c.param.name; });
+
+// The moves after homing, each with the stand-in's time stamp of its move_abs.
+struct TimedMove {
+  double time;
+  std::int32_t position;
+};
+
+std::vector<TimedMove> timedMoves(const std::string& trace) {
+  std::vector<TimedMove> moves;
+  for (const TraceLine& line : readTrace(trace)) {
+    if (line.operation == "move_abs" && line.arguments.size() == 2) {
+      moves.push_back({line.time, std::stoi(line.arguments[1])});
+    }
+  }
+  return moves;
+}
+
+// Sends `text` every `period` until `duration` has passed.
+void stream(DatagramSender& sender, const std::string& text, std::chrono::milliseconds period,
+            std::chrono::milliseconds duration) {
+  const auto start = std::chrono::steady_clock::now();
+  for (auto next = start; next < start + duration; next += period) {
+    std::this_thread::sleep_until(next);
+    sender.sendNow(text);
+  }
+}
+
+// Where the seat's left actuator goes for the sent "20,0" (pitch -20 with the reversal on: the
+// third's stroke at pitch 20, 43.903 mm) and for level.
+constexpr std::int32_t kLeftAtSentPitch20 = -4390;
+constexpr std::int32_t kLeftLevel = -15000;
+
+// maxAngleRate=50: a step of 20 degrees is commanded over about 0.4 s, in steps about 10 ms
+// apart, whether silence follows it or a 100 Hz stream.
+TEST(RideGuards, AngleRateLeadsAStepOverItsTimeAlsoIntoSilence) {
+  ReceiverRun run(Side::Left, {}, "[actuator]\nmaxAngleRate=50\n");
+  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
+  DatagramSender sender(receiverPort(Side::Left));
+  const auto arrivedAt = [&](std::int32_t position) {
+    return waitFor([&] {
+      const std::vector<TimedMove> moves = timedMoves(run.trace);
+      return !moves.empty() && moves.back().position == position;
+    }, 5s);
+  };
+  ASSERT_TRUE(sender.send("20,0"));
+  ASSERT_TRUE(arrivedAt(kLeftAtSentPitch20)) << "a step followed by silence still arrives";
+  const std::size_t stepMoves = timedMoves(run.trace).size();
+  stream(sender, "0,0", 10ms, 800ms);
+  ASSERT_TRUE(arrivedAt(kLeftLevel));
+  run.expectCleanStop();
+
+  const std::vector<TimedMove> moves = timedMoves(run.trace);
+  const double tolerance = launchedThroughEmulator() ? 0.25 : 0.08;
+  const auto firstAt = [&](std::size_t from, std::int32_t position) {
+    for (std::size_t i = from; i < moves.size(); ++i) {
+      if (moves[i].position == position) return i;
+    }
+    return moves.size();
+  };
+  const std::size_t up = firstAt(0, kLeftAtSentPitch20);
+  const std::size_t down = firstAt(stepMoves, kLeftLevel);
+  ASSERT_LT(down, moves.size());
+  EXPECT_NEAR(moves[up].time - moves[0].time, 0.4, tolerance) << "into silence";
+  EXPECT_NEAR(moves[down].time - moves[stepMoves].time, 0.4, tolerance) << "under a stream";
+  EXPECT_GE(up, 20u) << "led in steps, not one jump";
+}
+
+// holdOverRange=1: pitch 20.5 is commanded as pitch 20 (the third moving most: 106.1 of 150.0
+// mm at full scale), not as level.
+TEST(RideGuards, HoldOverRangeCommandsTheRangesEdge) {
+  ReceiverRun run(Side::Left, {}, "[actuator]\nholdOverRange=1\n");
+  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
+  DatagramSender sender(receiverPort(Side::Left));
+  ASSERT_TRUE(sender.send("20.5,0") && sender.send("20,0"));
+  ASSERT_TRUE(waitForCalls(run.trace, "move_abs", 2));
+  run.expectCleanStop();
+  EXPECT_EQ(callsAfterHoming(run.calls()),
+            pairs({{14146, 23, kLeftAtSentPitch20}, {14146, 23, kLeftAtSentPitch20}}));
+}
+
+// levelWithoutPartner=1 on the left, angles at 50 Hz throughout: none followed until the right
+// receiver runs; the right gone (killed, or ended under the emulator): one level move within
+// 1.5 s and nothing more; the right back: a new ramp from the gentle limits.
+TEST(RideGuards, LeftFollowsAnglesOnlyWhileTheRightReceiverRuns) {
+  ReceiverRun left(Side::Left, {}, "[actuator]\nlevelWithoutPartner=1\nrampSeconds=2\n");
+  ASSERT_TRUE(waitForCalls(left.trace, "move_org", 1));
+  DatagramSender sender(receiverPort(Side::Left));
+  std::atomic<bool> sending{true};
+  std::thread angles([&] {
+    while (sending) stream(sender, "0,-10", 20ms, 100ms);
+  });
+  struct Stop {
+    std::atomic<bool>& sending;
+    std::thread& angles;
+    ~Stop() {
+      sending = false;
+      angles.join();
+    }
+  } stopSending{sending, angles};
+
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(countCalls(left.trace, "move_abs"), 0u) << "followed angles before the right ran";
+  auto right = std::make_unique<ReceiverRun>(Side::Right);
+  ASSERT_TRUE(waitForCalls(left.trace, "move_abs", 1));
+  std::this_thread::sleep_for(500ms);
+  if (launchedThroughEmulator()) {
+    right->expectCleanStop();
+  } else {
+    right->process->signal(SIGKILL);
+    ASSERT_TRUE(right->process->waitExit(5s));
+  }
+  // Angles are followed until the look of about once a second finds it gone.
+  const auto levelled = [&] {
+    const std::vector<TimedMove> moves = timedMoves(left.trace);
+    return !moves.empty() && moves.back().position == kLeftLevel;
+  };
+  ASSERT_TRUE(waitFor(levelled, launchedThroughEmulator() ? 2500ms : 1500ms));
+  const std::size_t moves = countCalls(left.trace, "move_abs");
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(countCalls(left.trace, "move_abs"), moves) << "nothing more while angles come";
+  right = std::make_unique<ReceiverRun>(Side::Right);
+  ASSERT_TRUE(waitForCalls(left.trace, "move_abs", moves + 1));
+  left.expectCleanStop();
+
+  const std::vector<std::string> calls = callsAfterHoming(left.calls());
+  std::vector<std::string> expected;
+  for (std::size_t i = 0; i + 1 < moves; ++i) {
+    for (const std::string& call : pairs({{2000, 3, -22132}})) expected.push_back(call);
+  }
+  for (const std::string& call : pairs({{2000, 3, kLeftLevel}, {2000, 3, -22132}})) {
+    expected.push_back(call);  // levelled at the gentle limits, then a new ramp from them
+  }
+  ASSERT_GE(calls.size(), expected.size());
+  EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + expected.size()), expected);
+}
+
+// A settings file asking for the ride log, and a log from before that is nearly full.
+constexpr std::size_t kOldLogBytes = 999950;
+void settingsWithAFullLog(const std::string& settingsPath) {
+  std::ofstream(settingsPath) << "[actuator]\nrideLog=1\nidleLevelSeconds=1\nstopLevelSeconds=1\n";
+  const std::string folder = settingsPath.substr(0, settingsPath.rfind('/'));
+  std::ofstream(folder + "/L_BrenikReceiver.log", std::ios::binary) << std::string(kOldLogBytes, 'x');
+}
+
+// rideLog=1: a scripted ride's events, one line each with the local date and time, in order; the
+// log from before, at its bound, moved to ".1".
+TEST(RideGuards, RideLogHoldsTheRidesEventsInOrderAndMovesOnAtItsBound) {
+  ReceiverRun run(Side::Left, {}, "", false, settingsWithAFullLog);
+  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
+  DatagramSender sender(receiverPort(Side::Left));
+  ASSERT_TRUE(sender.send("junk") && sender.send("5,0") && sender.send("5,0"));
+  ASSERT_TRUE(waitForCalls(run.trace, "move_abs", 3, 5s)) << "levelled after a second";
+  ASSERT_TRUE(sender.send("5,0"));
+  ASSERT_TRUE(waitForCalls(run.trace, "move_abs", 4));
+  run.process->signal(SIGINT);
+  ASSERT_EQ(run.process->waitExit(10s), std::optional<int>(0));
+
+  EXPECT_EQ(readFile(run.dir.file("L_BrenikReceiver.log.1")), std::string(kOldLogBytes, 'x'));
+  std::vector<std::string> events;
+  for (const std::string& line : lines(readFile(run.dir.file("L_BrenikReceiver.log")))) {
+    ASSERT_GE(line.size(), 20u) << line;
+    const std::string stamp = "dddd-dd-dd dd:dd:dd ";  // d: a digit
+    for (std::size_t i = 0; i < stamp.size(); ++i) {
+      EXPECT_TRUE(stamp[i] == 'd' ? line[i] >= '0' && line[i] <= '9' : line[i] == stamp[i])
+          << "time stamp of: " << line;
+    }
+    const std::string event = line.substr(20);
+    if (event.rfind("the datagram rate", 0) == 0) continue;  // timing decides these
+    if (event.rfind("start: L_BrenikReceiver ", 0) == 0) {
+      events.push_back("start" + event.substr(event.find(';')));
+    } else if (event.rfind("stop asked for by Ctrl+C", 0) == 0) {
+      events.push_back("stop asked for by Ctrl+C");
+    } else {
+      events.push_back(event);
+    }
+  }
+  EXPECT_EQ(events, (std::vector<std::string>{
+                        "start; settings from ./brenik.ini: l_com=COM8, maxActuatorSpeed=20000, "
+                        "maxActuatorAccel=33, axisReversalMode=1, gentleSpeedPercent=10, "
+                        "rampSeconds=0, idleLevelSeconds=1, stopLevelSeconds=1, maxAngleRate=0, "
+                        "holdOverRange=0, levelWithoutPartner=0, rideLog=1; controller library loaded",
+                        "homing the actuator on COM8",
+                        "homed; waiting for angles",
+                        "1 text without two angles skipped (1 since the start)",
+                        "following angles, from 5.000,0.000",
+                        "levelling: no angles for 1 s",
+                        "following angles, from 5.000,0.000",
+                        "stop asked for by Ctrl+C",
+                        "levelling before closing",
+                        "controller closed; end",
+                    }));
+}
 
 // The live status line for a scripted stream, one line a report when the output is not a
 // console, its numbers with a point though the library sets a comma-decimal locale; started
