@@ -1,7 +1,7 @@
 # Makes the ZIP and checks that its name tells its bitness, that it holds exactly the programs,
 # the bench tools, the start script, the example settings, the guide, the licence and notices and
 # the stand-in in simulator/, all of that bitness and all in one Brenik folder as the guide says,
-# that its text files end lines in CRLF, that each program carries the project's version in its
+# that the guide has the sections a rig owner needs first, that its text files end lines in CRLF, that each program carries the project's version in its
 # properties, that the notices cover the runtimes linked in, that the start script starts both
 # receivers with their status line, and that the example settings read as the defaults through
 # Windows' own reader.
@@ -61,6 +61,17 @@ file(READ ${top}/README.txt guide)
 if(NOT guide MATCHES "C:\\\\${top_folder}[^-_A-Za-z0-9]")
   message(FATAL_ERROR "README.txt does not name the folder the ZIP unpacks to, C:\\${top_folder}")
 endif()
+# The sections a rig owner needs before the seat moves, each a heading underlined to its length.
+foreach(heading IN ITEMS "The seat and its three actuators" "Before the first ride"
+                         "A motion program that sends text"
+                         "A sender of your own: ten lines of Python")
+  string(LENGTH "${heading}" length)
+  string(REPEAT "-" ${length} underline)
+  string(FIND "${guide}" "\n${heading}\n${underline}\n" at)  # the CRs are dropped on reading
+  if(at EQUAL -1)
+    message(FATAL_ERROR "README.txt has no section \"${heading}\" underlined with ${length} dashes")
+  endif()
+endforeach()
 
 # Every program and library is of the ZIP's bitness.
 if(BITS EQUAL 64)
