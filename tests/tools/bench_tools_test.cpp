@@ -180,6 +180,37 @@ TEST(SendArguments, AReplayLastsAsLongAsItsFileUnlessTold) {
   EXPECT_EQ(asked(send({"--hold", "1,1", "-h"})), "help");
 }
 
+// An angle pair is typed "5,0" as a datagram carries it, or "5 0"; both tools take both.
+TEST(AnglePairArguments, BothToolsTakeOneArgumentOrTwo) {
+  const struct {
+    std::vector<std::string> arguments;
+    double pitch, roll;
+  } sendForms[] = {{{"--hold", "5,0"}, 5, 0},
+                   {{"--hold", "5", "0"}, 5, 0},
+                   {{"--hold=-5", "-2.5", "--duration", "1"}, -5, -2.5},
+                   {{"--step", "-1", "2", "--step-at", "1"}, -1, 2}},
+    strokeForms[] = {{{"--sent", "5,0"}, 5, 0},
+                     {{"--sent", "5", "0"}, 5, 0},
+                     {{"-5,2.5"}, -5, 2.5},
+                     {{"-5", "2.5"}, -5, 2.5}};
+  for (const auto& form : sendForms) {
+    const auto command = send(form.arguments);
+    ASSERT_EQ(asked(command), "run") << form.arguments[1];
+    EXPECT_EQ(command->options.motion.angles.pitch, form.pitch) << form.arguments[1];
+    EXPECT_EQ(command->options.motion.angles.roll, form.roll) << form.arguments[1];
+  }
+  for (const auto& form : strokeForms) {
+    const auto command = strokes(form.arguments);
+    ASSERT_EQ(asked(command), "run") << form.arguments.back();
+    EXPECT_EQ(command->options.pitch.from, form.pitch) << form.arguments.back();
+    EXPECT_EQ(command->options.roll.from, form.roll) << form.arguments.back();
+  }
+  EXPECT_NE(asked(send({"--hold", "5", "0", "1"})).find("unexpected argument '1'"), std::string::npos);
+  EXPECT_NE(asked(send({"--hold", "5", "--", "0"})).find("PITCH,ROLL"), std::string::npos);
+  EXPECT_NE(asked(strokes({"5,0", "1"})).find("PITCH '5,0'"), std::string::npos);
+  EXPECT_NE(asked(strokes({"5,0,1"})).find("'5,0,1': expected PITCH,ROLL"), std::string::npos);
+}
+
 TEST(DatagramCount, OneTickPerPeriodBeforeTheEnd) {
   EXPECT_EQ(bench::datagramCount(100.0, 10.0), 1000);
   EXPECT_EQ(bench::datagramCount(100.0, 1.1), 110);  // 1.1·100 comes out a hair above 110
