@@ -48,7 +48,7 @@ list(SORT files)
 set(texts README.txt brenik.ini start-receivers.cmd LICENSE.txt THIRD-PARTY-NOTICES.txt
           simulator/README.txt)
 set(expected L_BrenikReceiver.exe R_BrenikReceiver.exe brenik-send.exe brenik-strokes.exe
-             simulator/AXCLCOM.dll ${texts})
+             brenik-relay.exe simulator/AXCLCOM.dll ${texts})
 list(SORT expected)
 if(NOT files STREQUAL expected)
   message(FATAL_ERROR "the ZIP holds\n  ${files}\nbut should hold\n  ${expected}")
@@ -89,7 +89,8 @@ foreach(text IN LISTS texts)
 endforeach()
 
 # Each program's properties give the project's version, the one --version answers.
-foreach(program IN ITEMS L_BrenikReceiver R_BrenikReceiver brenik-send brenik-strokes)
+foreach(program IN ITEMS L_BrenikReceiver R_BrenikReceiver brenik-send brenik-strokes
+                        brenik-relay)
   execute_process(COMMAND ${WINDRES} -i ${top}/${program}.exe -O rc OUTPUT_VARIABLE resources
                   ERROR_VARIABLE resources)
   string(REPLACE "." ", " numbers "${VERSION}")
