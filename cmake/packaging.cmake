@@ -27,7 +27,7 @@ endforeach()
 # One folder, Brenik, whatever the version or bitness: unzipped to C:\ it is the guide's
 # C:\Brenik, and a shortcut's "Start in" stays right across versions.
 set(brenik_folder Brenik)
-install(TARGETS L_BrenikReceiver R_BrenikReceiver brenik-send brenik-strokes
+install(TARGETS L_BrenikReceiver R_BrenikReceiver brenik-send brenik-strokes brenik-relay
         RUNTIME DESTINATION ${brenik_folder})
 install(FILES ${brenik_text_dir}/brenik.ini ${brenik_text_dir}/README.txt
               ${brenik_text_dir}/start-receivers.cmd ${brenik_text_dir}/LICENSE.txt

@@ -11,7 +11,8 @@ set(brenik_copyright_holder "the Brenik receivers developers")
 foreach(program IN ITEMS "L_BrenikReceiver:Brenik receiver for the left actuator"
                          "R_BrenikReceiver:Brenik receiver for the right actuator"
                          "brenik-send:Brenik test motion source"
-                         "brenik-strokes:Brenik stroke calculator")
+                         "brenik-strokes:Brenik stroke calculator"
+                         "brenik-relay:Brenik relay for motion programs")
   string(FIND "${program}" ":" colon)
   string(SUBSTRING "${program}" 0 ${colon} brenik_program)
   math(EXPR colon "${colon} + 1")

@@ -77,7 +77,8 @@ platform::Result<Asked> readCommandLine(int argc, const char* const* argv,
   for (std::size_t next = 0; next < arguments.size();) {
     const bool plainOnly = next >= firstPlainOnly;
     const std::string& argument = arguments[next++];
-    if (plainOnly || argument.size() < 2 || argument[0] != '-' || parseNumber(argument)) {
+    if (plainOnly || argument.size() < 2 || argument[0] != '-' || parseNumber(argument) ||
+        parseNumbers(argument, 2)) {
       if (plain == nullptr) return platform::Failure{"unexpected argument '" + argument + "'"};
       plain->push_back(argument);
       continue;
@@ -98,6 +99,10 @@ platform::Result<Asked> readCommandLine(int argc, const char* const* argv,
     } else {
       return platform::Failure{argument + " needs a value"};
     }
+    const bool pairGoesOn = isOneOf(known.withPair, name) && parseNumber(value) &&
+                            next < firstPlainOnly && next < arguments.size() &&
+                            parseNumber(arguments[next]);
+    if (pairGoesOn) value += "," + arguments[next++];
     if (std::optional<platform::Failure> refusal = take(name, value)) return *refusal;
   }
   return Asked::Run;

@@ -36,6 +36,9 @@ enum class Asked { Run, Help, Version };
 struct KnownOptions {
   std::vector<std::string> withValue;  // "--rate 100" or "--rate=100"
   std::vector<std::string> flags;      // "--quiet"; "--quiet=yes" is refused
+  // Of those with a value, the ones taking an angle pair: "--hold 5,0", or "--hold 5 0" handed
+  // on as "5,0".
+  std::vector<std::string> withPair;
 };
 
 // Takes one option, in command-line order: its name and its value (empty for a flag).
@@ -43,8 +46,8 @@ using TakeOption = std::function<std::optional<platform::Failure>(const std::str
                                                                   const std::string& value)>;
 
 // Reads argv from left to right; the first refusal or -h/--help/--version ends the reading.
-// Plain arguments (a negative number is one, and so is everything after "--") go to `plain`,
-// or are refused when it is null.
+// Plain arguments (a negative number or pair of numbers is one, and so is everything after "--")
+// go to `plain`, or are refused when it is null.
 platform::Result<Asked> readCommandLine(int argc, const char* const* argv,
                                         const KnownOptions& known, const TakeOption& take,
                                         std::vector<std::string>* plain);

@@ -1,12 +1,12 @@
-// The bench tools' exit statuses, one table for both tools and the scripts that run them
+// The bench tools' exit statuses, one table for all the tools and the scripts that run them
 // (the receivers have their own, in app/command_line.h).
 #pragma once
 
 namespace bench {
 
-constexpr int kToolDone = 0;
-// A host not found, the replay file unreadable, sending or the log failing, or the output
-// (help, version, table) not written whole.
+constexpr int kToolDone = 0;  // also the relay stopped: it has no end of its own
+// A host not found, the replay file unreadable, sending or the log failing, the relay's port
+// unusable, or the output (help, version, table) not written whole.
 constexpr int kToolFailed = 1;
 constexpr int kToolBadArguments = 2;  // also a replay file beyond its limits
 constexpr int kToolStopped = 130;     // Ctrl+C before the end, as a shell reports SIGINT

@@ -24,7 +24,8 @@ class SendParser {
     const KnownOptions known{{"--to", "--rate", "--duration", "--log", "--hold", "--step",
                               "--step-at", "--sine-pitch", "--sine-roll", "--sweep",
                               "--sweep-period", "--replay", "--pause-after", "--pause-for"},
-                             {"--quiet", "-q"}};
+                             {"--quiet", "-q"},
+                             {"--hold", "--step"}};
     const platform::Result<Asked> asked = readCommandLine(
         argc, argv, known,
         [this](const std::string& name, const std::string& value) { return option(name, value); },

@@ -69,8 +69,8 @@ platform::Result<StrokeCommand> parseStrokeArguments(int argc, const char* const
     return std::nullopt;
   };
   const platform::Result<Asked> asked = readCommandLine(
-      argc, argv, {{"--reversal", "--pitch-range", "--roll-range"}, {"--sent", "--csv"}}, take,
-      &plain);
+      argc, argv, {{"--reversal", "--pitch-range", "--roll-range"}, {"--sent", "--csv"}, {}},
+      take, &plain);
   if (!asked) return asked.failure();
   if (*asked != Asked::Run) return StrokeCommand{*asked, {}};
 
@@ -90,6 +90,12 @@ platform::Result<StrokeCommand> parseStrokeArguments(int argc, const char* const
                      "; use a larger STEP or a shorter range"};
     }
   } else {
+    // "5,0" as a datagram and brenik-send write it, or "5 0".
+    if (plain.size() == 1 && plain[0].find(',') != std::string::npos) {
+      const std::optional<std::vector<double>> pair = parseNumbers(plain[0], 2);
+      if (!pair) return Failure{"'" + plain[0] + "': expected PITCH,ROLL in degrees"};
+      plain = {plain[0].substr(0, plain[0].find(',')), plain[0].substr(plain[0].find(',') + 1)};
+    }
     if (plain.size() != 2) return Failure{"expected PITCH and ROLL in degrees"};
     const std::optional<double> pitch = parseNumber(plain[0]);
     const std::optional<double> roll = parseNumber(plain[1]);
@@ -136,9 +142,9 @@ Options:
   -h, --help              show this help and exit
       --version           show the version and exit
 
-Angles beyond 20 degrees either way are outside the working range and move nothing on
-their axis, as in the receivers. Without --sent, angles beyond single precision are
-refused: the planner never gets them.
+Angles beyond 20 degrees either way are outside the working range: the receivers take
+such an angle as 0 on its axis, so that axis jumps to level. Without --sent, angles
+beyond single precision are refused: the planner never gets them.
 
 Exit status: 0 on success (also when a datagram moves nothing), 1 when the output cannot
 be written whole (a full disk, a closed pipe), 2 for bad arguments.

@@ -1,4 +1,5 @@
-// The built bench programs: help, refusals, and what brenik-send puts on the wire and when.
+// The built bench programs: help, refusals, what brenik-send puts on the wire and when, and what
+// brenik-relay forwards.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -102,6 +103,20 @@ class Listener {
   std::uint16_t port_ = 0;
 };
 
+// Sends each text as one datagram to a local port, as a motion program does.
+void sendTo(std::uint16_t port, const std::vector<std::string>& datagrams) {
+  const platform::Result<platform::SocketHandle> socket = bench::openUdpSocket();
+  ASSERT_TRUE(socket) << socket.failure().reason;
+  const bench::UdpEndpoint to{{127, 0, 0, 1}, port};
+  for (const std::string& text : datagrams) {
+    EXPECT_FALSE(bench::sendDatagram(*socket, to, text.data(), text.size()));
+  }
+  platform::closeSocket(*socket);
+}
+
+// A port nothing listens on now, for a program to bind.
+std::uint16_t freePort() { return Listener().port(); }
+
 std::vector<std::string> texts(const std::vector<Listener::Arrival>& arrivals) {
   std::vector<std::string> result;
   for (const Listener::Arrival& a : arrivals) result.push_back(a.text);
@@ -118,7 +133,8 @@ TEST_P(HelpText, ExplainsUsageOnStandardOutputAndSucceeds) {
   EXPECT_TRUE(run.err.empty()) << run.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(BenchTools, HelpText, testing::Values("brenik-send", "brenik-strokes"));
+INSTANTIATE_TEST_SUITE_P(BenchTools, HelpText,
+                         testing::Values("brenik-send", "brenik-strokes", "brenik-relay"));
 
 class VersionText : public testing::TestWithParam<const char*> {};
 
@@ -129,7 +145,8 @@ TEST_P(VersionText, NamesTheToolAndItsVersionOnStandardOutput) {
   EXPECT_TRUE(run.err.empty()) << run.err;
 }
 
-INSTANTIATE_TEST_SUITE_P(BenchTools, VersionText, testing::Values("brenik-send", "brenik-strokes"));
+INSTANTIATE_TEST_SUITE_P(BenchTools, VersionText,
+                         testing::Values("brenik-send", "brenik-strokes", "brenik-relay"));
 
 #if !defined(_WIN32)  // /dev/full: every write fails, as on a full disk
 TEST(BenchOutput, WhatCannotBeWrittenWholeFailsWithOneLineOnStandardError) {
@@ -149,6 +166,7 @@ TEST(BenchOutput, WhatCannotBeWrittenWholeFailsWithOneLineOnStandardError) {
       {"brenik-strokes", "--help", "/dev/full", "cannot write the output: No space left on device"},
       {"brenik-strokes", "--version", "/dev/full",
        "cannot write the output: No space left on device"},
+      {"brenik-relay", "--help", "/dev/full", "cannot write the output: No space left on device"},
       {"brenik-send", "--help", "/dev/full", "cannot write the output: No space left on device"},
       {"brenik-send", "--version", "/dev/full", "cannot write the output: No space left on device"},
       {"brenik-send", "--hold 1,1 --duration 0.1 --log /dev/full " + listener.target(),
@@ -174,6 +192,8 @@ TEST(BenchRefusals, BadArgumentsGiveOneLineOnStandardErrorAndExitTwo) {
       {"brenik-send", "--hold 1,1 --to 127.0.0.1:99999"},
       {"brenik-strokes", "10"},
       {"brenik-strokes", "--pitch-range 1:0:1"},
+      {"brenik-relay", ""},
+      {"brenik-relay", "--degrees --listen 4000 --to localhost:4000"},  // back to itself
   };
   for (const auto& c : cases) {
     const ToolRun run = runTool(c.tool, c.arguments);
@@ -317,5 +337,59 @@ TEST(SendProgram, ReplaysAFileFromItsFirstRowToItsLast) {
   }
   std::remove(replay.c_str());
 }
+
+// A motion program's integers in, the receivers' message out to both, junk counted and dropped.
+TEST(RelayProgram, ForwardsWhatItReadsToEveryTargetAndCountsTheRest) {
+  Listener left;
+  Listener right;
+  const std::uint16_t port = freePort();
+  auto relay = std::async(std::launch::async, [&] {
+    return runTool("brenik-relay", "--bits 8 --status --duration 2 --listen " +
+                                       std::to_string(port) + " " + left.target() + " " +
+                                       right.target());
+  });
+  // Ready once a level probe comes through: a start under Wine takes a while.
+  const std::string probe = "-0.078,0.078";
+  std::vector<std::string> toLeft;
+  for (int tries = 0; tries < 100 && toLeft.empty(); ++tries) {
+    sendTo(port, {"127,128"});
+    toLeft = texts(left.receive(1, 50));
+  }
+  ASSERT_EQ(toLeft, std::vector<std::string>{probe}) << "the relay never forwarded";
+  // 300 bytes whose first 256 read as "0,0": refused whole, not cut and forwarded.
+  sendTo(port, {"0,255", "junk", "256,0", "0,0" + std::string(297, ' '), "255,0\r\n"});
+  for (const std::string& text : texts(left.receive(100, 500))) toLeft.push_back(text);
+  const std::vector<std::string> toRight = texts(right.receive(100, 300));
+  EXPECT_EQ(toRight, toLeft);
+  while (!toLeft.empty() && toLeft.front() == probe) toLeft.erase(toLeft.begin());
+  EXPECT_EQ(toLeft, (std::vector<std::string>{"-20.000,20.000", "20.000,-20.000"}));
+
+  const ToolRun run = relay.get();
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(run.err.empty()) << run.err;
+  const std::vector<std::string> status = lines(run.out);
+  ASSERT_FALSE(status.empty());
+  const std::string last = status.back();
+  const std::string counted = "brenik-relay: port " + std::to_string(port) + ", " +
+                              std::to_string(toRight.size()) + " forwarded, ";
+  EXPECT_EQ(last.rfind(counted, 0), 0u) << last;
+  const std::string junk = " Hz, 3 unreadable (1 out of range)";
+  EXPECT_EQ(last.substr(last.size() - std::min(last.size(), junk.size())), junk) << last;
+}
+
+#if !defined(_WIN32)  // a signal, as Ctrl+C is under Wine
+TEST(RelayProgram, StopsCleanlyOnCtrlCWithItsLastCount) {
+  const std::string port = std::to_string(freePort());
+  const std::string out = scratchFile(".out");
+  const int status = std::system(("timeout --preserve-status -s INT 0.5 \"" +
+                                  toolPath("brenik-relay") + "\" --degrees --status --listen " +
+                                  port + " > " + out).c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::vector<std::string> status_lines = lines(readFile(out));
+  std::remove(out.c_str());
+  ASSERT_FALSE(status_lines.empty());
+  EXPECT_EQ(status_lines.back(), "brenik-relay: port " + port + ", 0 forwarded, 0 Hz, 0 unreadable");
+}
+#endif
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The bench tools' own logic: argument reading, motions, the datagram text, the stroke table and
-// when a failing program keeps its window.
+// The bench tools' own logic: argument reading, motions, the datagram text, the stroke table, the
+// relay's conversion and when a failing program keeps its window.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,6 +10,8 @@
 #include "platform/console.h"
 #include "tools/arguments.h"
 #include "tools/motion_source.h"
+#include "tools/relay_conversion.h"
+#include "tools/relay_options.h"
 #include "tools/send_options.h"
 #include "tools/stroke_table.h"
 #include "support/comma_decimal_locale.h"
@@ -30,6 +32,10 @@ auto send(const std::vector<std::string>& arguments) {
 
 auto strokes(const std::vector<std::string>& arguments) {
   return parse(bench::parseStrokeArguments, "brenik-strokes", arguments);
+}
+
+auto relay(const std::vector<std::string>& arguments) {
+  return parse(bench::parseRelayArguments, "brenik-relay", arguments);
 }
 
 // What a command line asks for, or its refusal with the reason, so a failed check shows why.
@@ -178,6 +184,37 @@ TEST(SendArguments, AReplayLastsAsLongAsItsFileUnlessTold) {
   EXPECT_EQ(send({"--replay", "run.csv", "--duration", "3"})->options.duration, 3.0);
   EXPECT_EQ(asked(send({"--help"})), "help");
   EXPECT_EQ(asked(send({"--hold", "1,1", "-h"})), "help");
+}
+
+// An angle pair is typed "5,0" as a datagram carries it, or "5 0"; both tools take both.
+TEST(AnglePairArguments, BothToolsTakeOneArgumentOrTwo) {
+  const struct {
+    std::vector<std::string> arguments;
+    double pitch, roll;
+  } sendForms[] = {{{"--hold", "5,0"}, 5, 0},
+                   {{"--hold", "5", "0"}, 5, 0},
+                   {{"--hold=-5", "-2.5", "--duration", "1"}, -5, -2.5},
+                   {{"--step", "-1", "2", "--step-at", "1"}, -1, 2}},
+    strokeForms[] = {{{"--sent", "5,0"}, 5, 0},
+                     {{"--sent", "5", "0"}, 5, 0},
+                     {{"-5,2.5"}, -5, 2.5},
+                     {{"-5", "2.5"}, -5, 2.5}};
+  for (const auto& form : sendForms) {
+    const auto command = send(form.arguments);
+    ASSERT_EQ(asked(command), "run") << form.arguments[1];
+    EXPECT_EQ(command->options.motion.angles.pitch, form.pitch) << form.arguments[1];
+    EXPECT_EQ(command->options.motion.angles.roll, form.roll) << form.arguments[1];
+  }
+  for (const auto& form : strokeForms) {
+    const auto command = strokes(form.arguments);
+    ASSERT_EQ(asked(command), "run") << form.arguments.back();
+    EXPECT_EQ(command->options.pitch.from, form.pitch) << form.arguments.back();
+    EXPECT_EQ(command->options.roll.from, form.roll) << form.arguments.back();
+  }
+  EXPECT_NE(asked(send({"--hold", "5", "0", "1"})).find("unexpected argument '1'"), std::string::npos);
+  EXPECT_NE(asked(send({"--hold", "5", "--", "0"})).find("PITCH,ROLL"), std::string::npos);
+  EXPECT_NE(asked(strokes({"5,0", "1"})).find("PITCH '5,0'"), std::string::npos);
+  EXPECT_NE(asked(strokes({"5,0,1"})).find("'5,0,1': expected PITCH,ROLL"), std::string::npos);
 }
 
 TEST(DatagramCount, OneTickPerPeriodBeforeTheEnd) {
@@ -442,6 +479,123 @@ TEST(StrokeArguments, RefusesWhatItCannotCompute) {
   };
   for (const auto& c : cases) {
     const std::string said = asked(strokes(c.arguments));
+    EXPECT_EQ(said.rfind("refused: ", 0), 0u) << c.mentions << " -> " << said;
+    EXPECT_NE(said.find(c.mentions), std::string::npos) << said;
+  }
+}
+
+// The relay's forms, built as its options build them.
+bench::RelayForm relayForm(const std::vector<std::string>& arguments) {
+  const auto command = relay(arguments);
+  EXPECT_EQ(asked(command), "run");
+  return command ? command->options.form : bench::RelayForm{};
+}
+
+// What the relay sends the receivers for a datagram, or why it forwards nothing.
+std::string relayed(const std::string& datagram, const bench::RelayForm& form) {
+  const auto angles = bench::readRelayDatagram(datagram, form);
+  if (angles) return bench::relayMessage(*angles);
+  return angles.failure().outOfRange ? "out of range" : "unreadable";
+}
+
+TEST(RelayConversion, TurnsEachFormIntoTheReceiversMessageOrRefusesIt) {
+  const testsupport::CommaDecimalLocale locale;  // the message keeps its point
+  ASSERT_TRUE(locale.set()) << "no locale " << testsupport::kCommaDecimalLocale;
+  const bench::RelayForm bits8 = relayForm({"--bits", "8"});
+  const bench::RelayForm bits16 = relayForm({"--bits", "16"});
+  // 0..200 is -10..0 degrees, 200..1000 is 0..+10: a step of 0.05 below the centre, 0.0125 above.
+  const bench::RelayForm offCentre =
+      relayForm({"--range", "0:1000", "--centre", "200", "--full-scale", "10", "--separator", ";"});
+  const bench::RelayForm framed =
+      relayForm({"--bits", "8", "--order", "roll,pitch", "--prefix", "A", "--suffix", "Z\\r\\n"});
+  const bench::RelayForm points = relayForm({"--degrees"});
+  const bench::RelayForm commas = relayForm({"--degrees", "--decimal", "comma"});
+  const bench::RelayForm commasSpaced =
+      relayForm({"--degrees", "--decimal", "comma", "--separator", " "});
+  const std::string longest = "0,0" + std::string(bench::kMaxRelayDatagram - 3, ' ');
+  const struct {
+    const bench::RelayForm& form;
+    std::string datagram;
+    const char* sent;
+  } cases[] = {
+      {bits8, "127,128", "-0.078,0.078"},  // 20 * 0.5 / 127.5 either side of the middle
+      {bits8, "0,255", "-20.000,20.000"},
+      {bits8, " 255 , 0 \r\n", "20.000,-20.000"},
+      {bits8, "256,0", "out of range"},
+      {bits8, "0,-1", "out of range"},
+      {bits8, "99999999999999999999,0", "out of range"},
+      {bits8, "300,abc", "unreadable"},
+      {bits8, "127.5,128", "unreadable"},
+      {bits8, "127;128", "unreadable"},
+      {bits8, "127,128,129", "unreadable"},
+      {bits8, "127,", "unreadable"},
+      {bits8, "", "unreadable"},
+      {bits16, "49151,16384", "10.000,-10.000"},  // 16383.5 of 32767.5 either side
+      {bits16, "65535,0", "20.000,-20.000"},
+      {bits16, "65536,0", "out of range"},
+      {offCentre, "100;600", "-5.000,5.000"},
+      {offCentre, "0;1000", "-10.000,10.000"},
+      {offCentre, "200;150", "0.000,-2.500"},
+      {offCentre, "1001;0", "out of range"},
+      {framed, "A255,0Z", "-20.000,20.000"},
+      {framed, "A64,255Z\n", "20.000,-9.961"},  // roll -20 * 63.5 / 127.5
+      {framed, "255,0Z", "unreadable"},
+      {framed, "A255,0", "unreadable"},
+      {framed, "A255,0ZZ", "unreadable"},
+      {framed, "AZ", "unreadable"},
+      {points, "5.25,-1.5", "5.250,-1.500"},
+      {points, "-0.0004,+2", "0.000,2.000"},
+      {points, ".5,5.", "0.500,5.000"},
+      {points, "5,25,1,5", "unreadable"},
+      {points, "1e5,0", "unreadable"},
+      {points, "nan,0", "unreadable"},
+      {points, "1.2.3,0", "unreadable"},
+      {points, std::string(23, '0') + "5,0", "5.000,0.000"},
+      {points, std::string(24, '0') + "5,0", "unreadable"},
+      {points, longest, "0.000,0.000"},
+      {points, longest + " ", "unreadable"},
+      {commas, "5,25;-1,5", "5.250,-1.500"},
+      {commas, "5,25,1,5", "unreadable"},  // two readings: never guessed
+      {commas, "5.25;1", "unreadable"},
+      {commas, "5,2,5;1", "unreadable"},
+      {commasSpaced, "5,25  -1,5", "5.250,-1.500"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(relayed(c.datagram, c.form), c.sent) << "'" << c.datagram << "'";
+  }
+}
+
+TEST(RelayArguments, DefaultsAndRefusals) {
+  const auto command = relay({"--degrees", "--decimal=comma"});
+  ASSERT_EQ(asked(command), "run");
+  EXPECT_EQ(command->options.form.separator, ";");
+  EXPECT_EQ(command->options.listenPort, 33333);
+  ASSERT_EQ(command->options.targets.size(), 2u);
+  EXPECT_EQ(command->options.targets[0].port, 11111);
+  EXPECT_EQ(command->options.targets[1].port, 22222);
+  EXPECT_EQ(relayForm({"--range", "-100:101"}).centre, 0.5);
+  const struct {
+    std::vector<std::string> arguments;
+    const char* mentions;
+  } cases[] = {
+      {{}, "no input form"},
+      {{"--bits", "8", "--degrees"}, "two input forms"},
+      {{"--bits", "33"}, "--bits '33'"},
+      {{"--range", "5:5"}, "MIN below MAX"},
+      {{"--range", "0:4294967296"}, "--range"},
+      {{"--bits", "8", "--centre", "255"}, "strictly between 0 and 255"},
+      {{"--bits", "8", "--full-scale", "0"}, "--full-scale '0'"},
+      {{"--degrees", "--centre", "1"}, "--centre belongs to --bits or --range"},
+      {{"--bits", "8", "--decimal", "comma"}, "--decimal belongs to --degrees"},
+      {{"--degrees", "--decimal", "comma", "--separator", ","}, "reads two ways"},
+      {{"--degrees", "--separator", "."}, "the numbers hold points"},
+      {{"--bits", "8", "--separator", "1"}, "a digit"},
+      {{"--bits", "8", "--separator", ""}, "expected some text"},
+      {{"--bits", "8", "--prefix", "\\x"}, "a backslash"},
+      {{"--bits", "8", "--suffix", std::string(65, 'z')}, "at most 64"},
+  };
+  for (const auto& c : cases) {
+    const std::string said = asked(relay(c.arguments));
     EXPECT_EQ(said.rfind("refused: ", 0), 0u) << c.mentions << " -> " << said;
     EXPECT_NE(said.find(c.mentions), std::string::npos) << said;
   }

@@ -48,7 +48,7 @@ list(SORT files)
 set(texts README.txt brenik.ini start-receivers.cmd LICENSE.txt THIRD-PARTY-NOTICES.txt
           simulator/README.txt)
 set(expected L_BrenikReceiver.exe R_BrenikReceiver.exe brenik-send.exe brenik-strokes.exe
-             simulator/AXCLCOM.dll ${texts})
+             brenik-relay.exe simulator/AXCLCOM.dll ${texts})
 list(SORT expected)
 if(NOT files STREQUAL expected)
   message(FATAL_ERROR "the ZIP holds\n  ${files}\nbut should hold\n  ${expected}")
@@ -64,7 +64,7 @@ endif()
 # The sections a rig owner needs before the seat moves, each a heading underlined to its length.
 foreach(heading IN ITEMS "The seat and its three actuators" "Before the first ride"
                          "A motion program that sends text"
-                         "A sender of your own: ten lines of Python")
+                         "A sender of your own: ten lines of Python" "brenik-relay")
   string(LENGTH "${heading}" length)
   string(REPEAT "-" ${length} underline)
   string(FIND "${guide}" "\n${heading}\n${underline}\n" at)  # the CRs are dropped on reading
@@ -100,7 +100,8 @@ foreach(text IN LISTS texts)
 endforeach()
 
 # Each program's properties give the project's version, the one --version answers.
-foreach(program IN ITEMS L_BrenikReceiver R_BrenikReceiver brenik-send brenik-strokes)
+foreach(program IN ITEMS L_BrenikReceiver R_BrenikReceiver brenik-send brenik-strokes
+                        brenik-relay)
   execute_process(COMMAND ${WINDRES} -i ${top}/${program}.exe -O rc OUTPUT_VARIABLE resources
                   ERROR_VARIABLE resources)
   string(REPLACE "." ", " numbers "${VERSION}")
