@@ -18,9 +18,10 @@ constexpr int kExitNoControllerLibrary = 3;
 constexpr int kExitAnotherCopy = 4;     // another copy of this side's receiver is running
 constexpr int kExitOutputFailed = 5;    // the help or version could not be written
 constexpr int kExitNoOneCopyLock = 6;   // the one-copy lock could not be had, for another reason
+constexpr int kExitPortTaken = 7;       // --check: another program holds the UDP port
 
 struct CommandLine {
-  enum class Action { Run, Help, Version, Refuse };
+  enum class Action { Run, Help, Version, Check, Refuse };
   Action action = Action::Run;
   std::string refused;  // the argument not understood, for Refuse, as it may be shown
   bool status = false;  // --status: the live status line on standard output

@@ -2,6 +2,7 @@
 #include "app/profile_reader.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/files.h"
 
@@ -67,6 +68,9 @@ constexpr std::string_view kUtf16BigMark = "\xFE\xFF";
 
 ProfileLookup::ProfileLookup(std::string_view section, std::string_view key)
     : section_(section), key_(key) {}
+
+ProfileLookup::ProfileLookup(std::function<void(const ProfileLine&)> visit)
+    : visit_(std::move(visit)) {}
 
 bool ProfileLookup::feed(std::string_view bytes) {
   if (decided_) return false;
@@ -152,6 +156,11 @@ void ProfileLookup::takeText(std::string_view text) {
 
 void ProfileLookup::endLine() {
   std::string_view line = trim(line_);
+  if (visit_) {
+    visitLine(line);
+    line_.clear();
+    return;
+  }
   if (!line.empty()) {
     bool sectionLine = false;
     if (line.front() == '[') {
@@ -179,20 +188,42 @@ void ProfileLookup::endLine() {
   line_.clear();
 }
 
-std::string ProfileLookup::result(std::string_view fallback, std::size_t capacity) {
-  if (!decided_) {
-    if (encoding_ == Encoding::Undecided) {
-      encoding_ = Encoding::Bytes;
-      takeText(start_);
-    }
-    if (highSurrogate_) {
-      std::string text;
-      appendUtf8(text, *highSurrogate_);
-      highSurrogate_.reset();
-      takeText(text);
-    }
-    if (!decided_ && !line_.empty()) endLine();
+void ProfileLookup::visitLine(std::string_view line) {
+  if (line.empty() || line.front() == ';' || line.front() == '#') return;
+  ProfileLine seen;
+  const std::size_t close = line.front() == '[' ? line.rfind(']') : std::string_view::npos;
+  if (close != std::string_view::npos) {
+    seen.isSection = true;
+    visitedSection_ = std::string(trim(line.substr(1, close - 1)));
+  } else {
+    const std::size_t eq = line.find('=');
+    seen.key = std::string(eq == std::string_view::npos ? line : trim(line.substr(0, eq)));
+    if (eq != std::string_view::npos) seen.value = std::string(stripQuotes(trim(line.substr(eq + 1))));
   }
+  seen.section = visitedSection_;
+  visit_(seen);
+}
+
+bool sameProfileName(std::string_view a, std::string_view b) { return equalNoCase(a, b); }
+
+void ProfileLookup::finish() {
+  if (decided_) return;
+  if (encoding_ == Encoding::Undecided) {
+    encoding_ = Encoding::Bytes;
+    takeText(start_);
+    std::string().swap(start_);
+  }
+  if (highSurrogate_) {
+    std::string text;
+    appendUtf8(text, *highSurrogate_);
+    highSurrogate_.reset();
+    takeText(text);
+  }
+  if (!decided_ && !line_.empty()) endLine();
+}
+
+std::string ProfileLookup::result(std::string_view fallback, std::size_t capacity) {
+  finish();
   std::string value = found_ ? *found_ : std::string(fallback);
   const std::size_t limit = capacity == 0 ? 0 : capacity - 1;
   if (value.size() > limit) value.resize(limit);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,15 +14,30 @@ namespace app {
 // Looks for `key` in `section` (both matched without regard to case) in a file handed over in
 // pieces of any size. It holds one line at a time, at most kLineLimit bytes of it, so a file of
 // any size is read in bounded memory and in one pass; it stops wanting more once it has decided.
+// One line of a profile file that means something to its reader: a section's name, or a key in
+// the section above it ("" before any), with its value when the line has an '='.
+struct ProfileLine {
+  bool isSection = false;
+  std::string section;
+  std::string key;
+  std::optional<std::string> value;
+};
+
 class ProfileLookup {
  public:
   // A longer line counts by its first kLineLimit bytes: no section or key of ours is that long.
   static constexpr std::size_t kLineLimit = 64 * 1024;
 
   ProfileLookup(std::string_view section, std::string_view key);
+  // Hands every section and key line of the whole file to `visit`, in order, and looks up
+  // nothing; comment lines (';' or '#' first) are passed over.
+  explicit ProfileLookup(std::function<void(const ProfileLine&)> visit);
 
   // The next bytes of the file; false once the rest of the file cannot change the answer.
   bool feed(std::string_view bytes);
+
+  // After the last piece: what is left of the file is taken as its last line.
+  void finish();
 
   // After the last piece: the value, or `fallback` when the section or key is missing or the
   // key's first line has no '='; at most `capacity - 1` characters, like a Windows buffer.
@@ -37,6 +53,7 @@ class ProfileLookup {
   void takeUnit(std::uint32_t unit);
   void takeText(std::string_view text);
   void endLine();
+  void visitLine(std::string_view line);
 
   std::string section_;
   std::string key_;
@@ -45,11 +62,16 @@ class ProfileLookup {
   std::optional<unsigned char> oddByte_;  // half of a UTF-16 unit
   std::optional<std::uint32_t> highSurrogate_;
   std::string line_;
+  std::function<void(const ProfileLine&)> visit_;
+  std::string visitedSection_;
   bool inWantedSection_ = false;
   bool sectionSeen_ = false;
   bool decided_ = false;
   std::optional<std::string> found_;
 };
+
+// Whether two section or key names are the same to the reader: ASCII letters without regard to case.
+bool sameProfileName(std::string_view a, std::string_view b);
 
 // The whole file's text at once.
 std::string lookupProfileValue(std::string_view fileContents, std::string_view section,

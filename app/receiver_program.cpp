@@ -11,6 +11,7 @@
 #include "app/settings.h"
 #include "app/ride_log.h"
 #include "app/ride_loop.h"
+#include "app/settings_check.h"
 #include "app/status_line.h"
 #include "controller/controller.h"
 #include "controller/controller_library.h"
@@ -19,6 +20,7 @@
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/single_instance_lock.h"
+#include "platform/sockets.h"
 #include "platform/stop.h"
 
 namespace app {
@@ -40,6 +42,79 @@ int answer(const SideProfile& profile, const std::string& text) {
   return kExitOutputFailed;
 }
 
+// The controller library a run would load, without calling any of its operations.
+std::string libraryFound(int& status) {
+  const platform::Result<controller::Operations> axcl = controller::loadController();
+  if (!axcl) {
+    status = kExitNoControllerLibrary;
+    return "controller library: none can be used: " + axcl.failure().reason;
+  }
+  return "controller library: found, " + std::to_string(platform::kProgramBits) + "-bit";
+}
+
+// --check: what a run would read and use, on standard output; nothing is moved, the controller
+// library is loaded but none of its operations called, and the port is let go at once. The
+// status is that of the first thing that would keep a run from starting, in start-up's order.
+int check(const SideProfile& profile) {
+  std::string text;
+  const auto line = [&text](const std::string& said) { text += said + "\n"; };
+  int status = kExitStopped;
+  const auto fail = [&status](int code) {
+    if (status == kExitStopped) status = code;
+  };
+
+  const platform::Result<bool> another =
+      platform::SingleInstanceLock::heldElsewhere(oneCopyLockName(profile));
+  if (!another) {
+    fail(kExitNoOneCopyLock);
+    line("one-copy lock: cannot be told (" + another.failure().reason + ")");
+  } else if (*another) {
+    fail(kExitAnotherCopy);
+    line("one-copy lock: another copy of " + std::string(profile.programName) + " runs");
+  } else {
+    line("one-copy lock: no other copy of " + std::string(profile.programName) + " runs");
+  }
+
+  int libraryStatus = kExitStopped;
+  line(libraryFound(libraryStatus));
+  if (libraryStatus != kExitStopped) fail(libraryStatus);
+
+  const platform::Result<std::string> folder = platform::currentFolder();
+  const SettingsSurvey survey = surveySettings();
+  const std::string fileName = "brenik.ini";
+  if (survey.fileRead) {
+    line("settings file: " + (folder ? platform::inFolder(*folder, fileName) : kSettingsFile));
+  } else {
+    line("settings file: none; looked for " + fileName + " in " +
+         (folder ? *folder : "the working folder") + ", so every value is the default");
+  }
+  for (const std::string& said : checkedSettings(profile, readSettings(profile), survey)) line(said);
+  for (const std::string& said : survey.unknown) line(said);
+  if (survey.moreUnknown > 0) {
+    line("brenik.ini: " + std::to_string(survey.moreUnknown) + " more lines like these");
+  }
+
+  {
+    const platform::SocketLibraryGuard sockets;
+    const auto bound = platform::openBoundUdpSocket(profile.udpPort);
+    if (bound) {
+      platform::closeSocket(*bound);
+      line("UDP port " + std::to_string(profile.udpPort) + ": free");
+    } else if (bound.failure().taken) {
+      fail(kExitPortTaken);
+      line("UDP port " + std::to_string(profile.udpPort) + ": taken by another program");
+    } else {
+      fail(kExitPortTaken);
+      line("UDP port " + std::to_string(profile.udpPort) + ": cannot be used (" +
+           bound.failure().reason + ")");
+    }
+  }
+  line(status == kExitStopped ? "a run could start"
+                              : "a run could not start now (exit status " + std::to_string(status) + ")");
+  const int written = answer(profile, text);
+  return written != kExitStopped ? written : status;
+}
+
 // Help, version or a refusal; nothing when the receiver is to run, `status` then telling whether
 // the status line was asked for.
 std::optional<int> answerArguments(const SideProfile& profile, int argc, const char* const* argv,
@@ -51,9 +126,12 @@ std::optional<int> answerArguments(const SideProfile& profile, int argc, const c
       return answer(profile, usageText(profile));
     case CommandLine::Action::Version:
       return answer(profile, versionText(profile));
+    case CommandLine::Action::Check:
+      return check(profile);
     case CommandLine::Action::Refuse:
       std::fprintf(stderr,
-                   "%s: unknown argument '%s'; it takes only --status, --help or --version\n\n%s",
+                   "%s: unknown argument '%s'; it takes only --status, --check, --help or "
+                   "--version\n\n%s",
                    profile.programName, commandLine.refused.c_str(), usageText(profile).c_str());
       return kExitBadArguments;
     case CommandLine::Action::Run:
@@ -80,23 +158,23 @@ void sayWhenSettingsAreMissing(RunOutput& output, const SideProfile& profile,
              " and no levelling or ramps (put brenik.ini in that folder to change them)");
 }
 
+// Each name in the settings file that no receiver reads, once: a typo in a safety key would
+// otherwise leave that rule off without a word.
+void sayUnknownNames(RunOutput& output, const SideProfile& profile) {
+  const SettingsSurvey survey = surveySettings();
+  for (const std::string& said : survey.unknown) output.say(said);
+  if (survey.moreUnknown > 0) {
+    output.say("brenik.ini: " + std::to_string(survey.moreUnknown) + " more lines like these (" +
+               profile.programName + " --check lists what is read)");
+  }
+}
+
 // Every setting as it will be used, "l_com=COM8, maxActuatorSpeed=20000, ...", for the ride log.
 std::string settingsAsRead(const SideProfile& profile, const Settings& settings) {
   std::string text = std::string(profile.portKey) + "=" + settings.portName;
-  const auto add = [&text](const NumberSetting& setting, std::int32_t value) {
-    text += ", " + std::string(setting.key) + "=" + std::to_string(value);
-  };
-  add(kSpeedSetting, settings.limits.maxSpeed);
-  add(kAccelSetting, settings.limits.maxAcceleration);
-  add(kReversalSetting, settings.reversal);
-  add(kGentleSpeedSetting, settings.ride.gentleSpeedPercent);
-  add(kRampSetting, settings.ride.rampSeconds);
-  add(kIdleLevelSetting, settings.ride.idleLevelSeconds);
-  add(kStopLevelSetting, settings.ride.stopLevelSeconds);
-  add(kAngleRateSetting, settings.ride.maxAngleRate);
-  add(kHoldOverRangeSetting, settings.ride.holdOverRange);
-  add(kPartnerSetting, settings.ride.levelWithoutPartner);
-  add(kRideLogSetting, settings.rideLog);
+  for (const auto& [setting, value] : numbersOf(settings)) {
+    text += ", " + std::string(setting->key) + "=" + std::to_string(value);
+  }
   return text;
 }
 
@@ -161,6 +239,7 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
   }
   const Settings settings = readSettings(profile);
   sayWhenSettingsAreMissing(output, profile, settings);
+  sayUnknownNames(output, profile);
   StatusLine status(statusAsked, profile.programName, output.status(), partnerOf(profile).sideName);
   // Declared before the controller, so that the close is logged before the log ends.
   RideLog log(settings.rideLog != 0, std::string(profile.programName) + ".log",

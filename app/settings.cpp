@@ -37,6 +37,20 @@ std::int32_t clampSetting(std::int32_t value, std::int32_t maximum, std::int32_t
   return value;
 }
 
+std::vector<std::pair<const NumberSetting*, std::int32_t>> numbersOf(const Settings& settings) {
+  return {{&kSpeedSetting, settings.limits.maxSpeed},
+          {&kAccelSetting, settings.limits.maxAcceleration},
+          {&kReversalSetting, settings.reversal},
+          {&kGentleSpeedSetting, settings.ride.gentleSpeedPercent},
+          {&kRampSetting, settings.ride.rampSeconds},
+          {&kIdleLevelSetting, settings.ride.idleLevelSeconds},
+          {&kStopLevelSetting, settings.ride.stopLevelSeconds},
+          {&kAngleRateSetting, settings.ride.maxAngleRate},
+          {&kHoldOverRangeSetting, settings.ride.holdOverRange},
+          {&kPartnerSetting, settings.ride.levelWithoutPartner},
+          {&kRideLogSetting, settings.rideLog}};
+}
+
 Settings readSettings(const SideProfile& profile, const char* fileName) {
   const auto read = [fileName](const char* key, const char* fallback) {
     return readProfileString(kSettingsSection, key, fallback, fileName);

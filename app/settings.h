@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/side_profile.h"
 #include "motion/planner.h"
@@ -52,6 +54,9 @@ std::int32_t parseSettingNumber(const std::string& text);
 
 // Below `minimum` (0 unless given) becomes `minimum`, above `maximum` becomes `maximum`.
 std::int32_t clampSetting(std::int32_t value, std::int32_t maximum, std::int32_t minimum = 0);
+
+// Every number setting with the value it has in `settings`, in the order they are read.
+std::vector<std::pair<const NumberSetting*, std::int32_t>> numbersOf(const Settings& settings);
 
 // Reads the side's settings from `fileName`; missing entries take their defaults.
 Settings readSettings(const SideProfile& profile, const char* fileName = kSettingsFile);

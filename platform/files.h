@@ -37,6 +37,9 @@ class InputFile {
 // The working folder, as the system writes it (C:\Brenik, /home/rig).
 Result<std::string> currentFolder();
 
+// `name` in `folder`, joined as this system writes paths.
+std::string inFolder(const std::string& folder, const std::string& name);
+
 // The profile (INI) lookup Windows does, at most `capacity - 1` characters of the value.
 constexpr std::size_t kProfileValueCapacity = 256;
 

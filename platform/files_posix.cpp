@@ -57,4 +57,8 @@ std::optional<std::string> systemProfileString(const char*, const char*, const c
   return std::nullopt;
 }
 
+std::string inFolder(const std::string& folder, const std::string& name) {
+  return folder + "/" + name;
+}
+
 }  // namespace platform

@@ -58,4 +58,8 @@ std::optional<std::string> systemProfileString(const char* section, const char* 
   return std::string(value, length);
 }
 
+std::string inFolder(const std::string& folder, const std::string& name) {
+  return folder + "\\" + name;
+}
+
 }  // namespace platform
