@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -1176,7 +1177,7 @@ TEST_P(ArgumentTest, AnswersWithoutTouchingTheController) {
   EXPECT_TRUE(traceCalls(dir.file("trace.txt")).empty());
 }
 
-const std::string kUsage = "Usage: R_BrenikReceiver [--status | --help | --version]";
+const std::string kUsage = "Usage: R_BrenikReceiver [--status | --check | --help | --version]";
 
 INSTANTIATE_TEST_SUITE_P(
     Forms, ArgumentTest,
@@ -1186,7 +1187,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ArgumentCase{"Version", {"--version"}, 0, true, "R_BrenikReceiver 1.0.0\n"},
                       ArgumentCase{"Unknown", {"--port", "5"}, 2, false,
                                    "R_BrenikReceiver: unknown argument '--port'; it takes only "
-                                   "--status, --help or --version\n\n" + kUsage},
+                                   "--status, --check, --help or --version\n\n" + kUsage},
                       ArgumentCase{"HelpThenUnknown", {"--help", "x"}, 2, false,
                                    "R_BrenikReceiver: unknown argument 'x'"},
                       // Shown short and with control bytes escaped, not echoed raw.
@@ -1199,6 +1200,102 @@ INSTANTIATE_TEST_SUITE_P(
                       ArgumentCase{"HelpToAFullDevice", {"--help"}, 5, false,
                                    "R_BrenikReceiver: cannot write to standard output", "/dev/full"}),
     [](const ::testing::TestParamInfo<ArgumentCase>& c) { return c.param.name; });
+
+// --check on the right receiver: what it prints of the settings, the library, the port and the
+// lock, and its status, without one controller call. A line ending in '*' is matched up to it.
+struct CheckCase {
+  const char* name;
+  std::optional<std::string> settings;  // none: no settings file
+  enum class Holder { None, Port, AnotherCopy } holder;
+  int status;
+  std::vector<std::string> lines;  // each among what it prints, in this order
+};
+
+void PrintTo(const CheckCase& c, std::ostream* out) { *out << c.name; }
+
+class CheckTest : public ::testing::TestWithParam<CheckCase> {};
+
+TEST_P(CheckTest, SaysWhatARunWouldUseWithoutCallingTheController) {
+  const CheckCase& check = GetParam();
+  std::unique_ptr<PortHolder> port;
+  std::unique_ptr<ReceiverRun> running;
+  if (check.holder == CheckCase::Holder::Port) {
+    port = std::make_unique<PortHolder>(receiverPort(Side::Right));
+    ASSERT_TRUE(port->bound());
+  } else if (check.holder == CheckCase::Holder::AnotherCopy) {
+    running = std::make_unique<ReceiverRun>(Side::Right);
+    ASSERT_TRUE(waitForCalls(running->trace, "move_org", 1));
+  }
+  ScratchDir dir;
+  if (check.settings) dir.write("brenik.ini", *check.settings);
+  std::vector<std::string> command = receiverCommand(Side::Right);
+  command.push_back("--check");
+  ReceiverProcess process({command, dir.path(), {{"AXCLCOM_TRACE", dir.file("trace.txt")}}});
+  const std::optional<int> code = process.waitExit(10s);
+  ASSERT_TRUE(code.has_value());
+  EXPECT_EQ(*code, check.status);
+  const std::vector<std::string> printed = lines(process.standardOutput());
+  auto at = printed.begin();
+  for (const std::string& wanted : check.lines) {
+    const bool prefix = !wanted.empty() && wanted.back() == '*';
+    const std::string start = prefix ? wanted.substr(0, wanted.size() - 1) : wanted;
+    at = std::find_if(at, printed.end(), [&](const std::string& line) {
+      return prefix ? line.rfind(start, 0) == 0 : line == wanted;
+    });
+    ASSERT_NE(at, printed.end()) << "no line \"" << wanted << "\" in:\n" << process.standardOutput();
+  }
+  EXPECT_EQ(process.standardError(), "");
+  EXPECT_TRUE(traceCalls(dir.file("trace.txt")).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CheckTest,
+    ::testing::Values(
+        CheckCase{"GoodFile", "[actuator]\nr_com=COM3\nmaxActuatorAccel=250\n", CheckCase::Holder::None, 0,
+                  {"one-copy lock: no other copy of R_BrenikReceiver runs", "controller library: *",
+                   "settings file: *", "  r_com=COM3 (from the file)",
+                   "  maxActuatorSpeed=20000 (default)",
+                   "  maxActuatorAccel=100 (from the file, 250 brought into 0..100)",
+                   "UDP port 22222: free", "a run could start"}},
+        CheckCase{"TypoKey", "[actuator]\nidleLevelSecs=2\n", CheckCase::Holder::None, 0,
+                  {"  idleLevelSeconds=0 (default)",
+                   "brenik.ini: unknown key \"idleLevelSecs\" in [actuator] is not read; did you "
+                   "mean \"idleLevelSeconds\"?",
+                   "a run could start"}},
+        CheckCase{"RenamedSection", "[Actuator settings]\nr_com=COM3\n", CheckCase::Holder::None, 0,
+                  {"  r_com=COM9 (default)",
+                   "brenik.ini: unknown section [Actuator settings], whose keys are not read; did "
+                   "you mean [actuator]?"}},
+        CheckCase{"InlineComment", "[actuator]\nr_com = COM5 ; right\nmaxActuatorSpeed=8000 ; slow\n",
+                  CheckCase::Holder::None, 0,
+                  {"  r_com=COM5 ; right (from the file; all of it is the port's name: a comment "
+                   "belongs on a line of its own)",
+                   "  maxActuatorSpeed=8000 (from the file; the text after the number, \" ; slow\", "
+                   "is not read)"}},
+        CheckCase{"NoFile", std::nullopt, CheckCase::Holder::None, 0,
+                  {"settings file: none; looked for brenik.ini in *", "  r_com=COM9 (default)",
+                   "a run could start"}},
+        CheckCase{"TakenPort", "", CheckCase::Holder::Port, 7,
+                  {"UDP port 22222: taken by another program",
+                   "a run could not start now (exit status 7)"}},
+        CheckCase{"AnotherCopyRuns", "", CheckCase::Holder::AnotherCopy, 4,
+                  {"one-copy lock: another copy of R_BrenikReceiver runs",
+                   "a run could not start now (exit status 4)"}}),
+    [](const ::testing::TestParamInfo<CheckCase>& c) { return c.param.name; });
+
+// A name no receiver reads is said once at a normal start, and the ride is as without it.
+TEST(UnknownNames, AreSaidOnceAtStartAndChangeNoCommand) {
+  ReceiverRun run(Side::Left, {}, "[actuator]\nidleLevelSecs=2\n");
+  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1));
+  DatagramSender sender(receiverPort(Side::Left));
+  ASSERT_TRUE(sender.send("0,-10"));
+  ASSERT_TRUE(waitForCalls(run.trace, "move_abs", 1));
+  run.expectCleanStop();
+  EXPECT_EQ(callsAfterHoming(run.calls()), pairs({{20000, 33, -22132}}));
+  EXPECT_EQ(lines(run.process->standardError()),
+            std::vector<std::string>{"L_BrenikReceiver: brenik.ini: unknown key \"idleLevelSecs\" "
+                                     "in [actuator] is not read; did you mean \"idleLevelSeconds\"?"});
+}
 
 // A settings file that is not a readable regular file reads as none, at once and in bounded
 // memory; a very large one is read through to its values.
