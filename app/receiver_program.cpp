@@ -117,7 +117,7 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
   }
   const Settings settings = readSettings(profile);
   sayWhenSettingsAreMissing(output, profile, settings);
-  StatusLine status(statusAsked, profile.programName, output.status());
+  StatusLine status(statusAsked, profile.programName, output.status(), axcl->standIn);
 
   const net::StopCheck stop = [] { return platform::stopRequested(); };
   const net::Say say = [&output](const std::string& line) { output.say(line); };

@@ -41,12 +41,17 @@ struct StatusFigures {
 // target, the skipped count, the rate.
 std::string statusText(const std::string& programName, const StatusFigures& figures);
 
+// The line that comes before the first report when the controller library is the stand-in, so
+// that "riding" is never read as a seat that moves.
+constexpr const char* kStandInNote = "stand-in controller (nothing moves)";
+
 // Counts what arrives and hands a report to `output` when the state changes and about once a
 // second; does nothing unless switched on. On a console each report replaces the last one on
-// its line.
+// its line. With `standIn`, "<program>: stand-in controller (nothing moves)" comes first, on a
+// line of its own that stays.
 class StatusLine {
  public:
-  StatusLine(bool on, const char* programName, OutputChannel& output);
+  StatusLine(bool on, const char* programName, OutputChannel& output, bool standIn);
   ~StatusLine();  // ends a line left open on the console
   StatusLine(const StatusLine&) = delete;
   StatusLine& operator=(const StatusLine&) = delete;
@@ -65,6 +70,7 @@ class StatusLine {
  private:
   bool on_;
   OutputChannel& output_;
+  bool standIn_;
   bool inPlace_ = false;
   std::string programName_;
   StatusFigures figures_;
