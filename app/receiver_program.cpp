@@ -44,12 +44,15 @@ int answer(const SideProfile& profile, const std::string& text) {
 
 // The controller library a run would load, without calling any of its operations.
 std::string libraryFound(int& status) {
-  const platform::Result<controller::Operations> axcl = controller::loadController();
-  if (!axcl) {
+  const controller::LibraryDescription library = controller::describeController();
+  std::string said = "controller library: " + (library.path.empty() ? "AXCLCOM" : library.path);
+  if (library.bits > 0) said += ", " + std::to_string(library.bits) + "-bit";
+  if (library.standIn) said += std::string(", ") + kStandInNote;
+  if (library.unusable) {
     status = kExitNoControllerLibrary;
-    return "controller library: none can be used: " + axcl.failure().reason;
+    said += "; cannot be used: " + library.unusable->reason;
   }
-  return "controller library: found, " + std::to_string(platform::kProgramBits) + "-bit";
+  return said;
 }
 
 // --check: what a run would read and use, on standard output; nothing is moved, the controller
@@ -240,7 +243,8 @@ int runReceiver(const SideProfile& profile, int argc, const char* const* argv) {
   const Settings settings = readSettings(profile);
   sayWhenSettingsAreMissing(output, profile, settings);
   sayUnknownNames(output, profile);
-  StatusLine status(statusAsked, profile.programName, output.status(), partnerOf(profile).sideName);
+  StatusLine status(statusAsked, profile.programName, output.status(), axcl->standIn,
+                    partnerOf(profile).sideName);
   // Declared before the controller, so that the close is logged before the log ends.
   RideLog log(settings.rideLog != 0, std::string(profile.programName) + ".log",
               profile.programName);

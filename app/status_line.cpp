@@ -79,10 +79,11 @@ std::string statusText(const std::string& programName, const StatusFigures& figu
   return text;
 }
 
-StatusLine::StatusLine(bool on, const char* programName, OutputChannel& output,
+StatusLine::StatusLine(bool on, const char* programName, OutputChannel& output, bool standIn,
                        const char* partner)
     : on_(on),
       output_(output),
+      standIn_(standIn),
       inPlace_(on && platform::standardOutputIsTerminal()),
       programName_(programName),
       nextReport_(on ? 0.0 : std::numeric_limits<double>::infinity()) {
@@ -119,6 +120,7 @@ void StatusLine::report(RunState state, const motion::Ride* ride, double now) {
     figures_.speed = planner.speed;
   }
   std::string line = statusText(programName_, figures_);
+  if (!shown_ && standIn_) output_.message(programName_ + ": " + kStandInNote + "\n");
   if (inPlace_) {
     // Over the last report on the same line: every report takes the whole width, blanking what
     // is left of a longer one, whichever reports the writer had to leave out.

@@ -46,14 +46,19 @@ std::string statusText(const std::string& programName, const StatusFigures& figu
 
 // Two angles as the line shows them, "5.000,-2.500", with a point whatever the locale.
 std::string shownAngles(float pitch, float roll);
+// The line that comes before the first report when the controller library is the stand-in, so
+// that "riding" is never read as a seat that moves.
+constexpr const char* kStandInNote = "stand-in controller (nothing moves)";
 
 // Counts what arrives and hands a report to `output` when the state changes and about once a
 // second; does nothing unless switched on. On a console each report replaces the last one on
-// its line.
+// its line. With `standIn`, "<program>: stand-in controller (nothing moves)" comes first, on a
+// line of its own that stays.
 class StatusLine {
  public:
   // `partner` names the other side's receiver, for the states that wait for it.
-  StatusLine(bool on, const char* programName, OutputChannel& output, const char* partner = "");
+  StatusLine(bool on, const char* programName, OutputChannel& output, bool standIn,
+             const char* partner = "");
   ~StatusLine();  // ends a line left open on the console
   StatusLine(const StatusLine&) = delete;
   StatusLine& operator=(const StatusLine&) = delete;
@@ -72,6 +77,7 @@ class StatusLine {
  private:
   bool on_;
   OutputChannel& output_;
+  bool standIn_;
   bool inPlace_ = false;
   std::string programName_;
   StatusFigures figures_;

@@ -4,6 +4,8 @@
 
 #include <optional>
 
+#include "controller/stand_in_marker.h"
+
 namespace controller {
 namespace {
 
@@ -47,9 +49,18 @@ platform::Result<platform::LibraryFunction> findOperation(const FunctionLookup& 
   return platform::Failure{reason + "; " + remedy};
 }
 
-platform::Result<Operations> loadController() {
+namespace {
+
+// The stand-in exports kStandInMarker, which the real library never has; it is not called.
+bool isStandIn(const FunctionLookup& lookup) { return lookup(kStandInMarker) != nullptr; }
+
+// Loads the library and looks its operations up, as loadController says; what was found of the
+// library goes into `description`.
+platform::Result<Operations> load(LibraryDescription& description) {
   const std::string file = platform::sharedLibraryFileName(kLibraryName);
   const auto library = platform::ProgramFolderLibrary::load(file);
+  description.path = library ? library->path() : library.failure().path;
+  description.bits = library ? platform::kProgramBits : library.failure().libraryBits;
   const std::string& folder = library ? library->folder() : library.failure().folder;
   const std::string bits = std::to_string(platform::kProgramBits) + "-bit";
   const std::string remedy = "put the controller's " + bits + " " + file + " there";
@@ -78,6 +89,7 @@ platform::Result<Operations> loadController() {
   // All six are looked up before any is called.
   const FunctionLookup lookup = [&library](const std::string& name) { return library->function(name); };
   Operations operations;
+  operations.standIn = description.standIn = isStandIn(lookup);
   std::optional<platform::Failure> missing =
       resolve(lookup, "init_axcl_config", operations.init_axcl_config, remedy);
   if (!missing) missing = resolve(lookup, "get_axcl_state", operations.get_axcl_state, remedy);
@@ -87,6 +99,20 @@ platform::Result<Operations> loadController() {
   if (!missing) missing = resolve(lookup, "close_axcl", operations.close_axcl, remedy);
   if (missing) return platform::Failure{where + ": " + missing->reason};
   return operations;
+}
+
+}  // namespace
+
+platform::Result<Operations> loadController() {
+  LibraryDescription unused;
+  return load(unused);
+}
+
+LibraryDescription describeController() {
+  LibraryDescription description;
+  const platform::Result<Operations> operations = load(description);
+  if (!operations) description.unusable = operations.failure();
+  return description;
 }
 
 }  // namespace controller

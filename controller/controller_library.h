@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,12 +25,26 @@ struct Operations {
   decltype(&::write_velocity) write_velocity = nullptr;
   decltype(&::move_abs) move_abs = nullptr;
   decltype(&::close_axcl) close_axcl = nullptr;
+  // The library is the stand-in (simulator/), which answers every call and moves nothing.
+  bool standIn = false;
 };
 
 // Loads AXCLCOM from the program's folder and looks up all six operations. A failure when the
 // library is missing, cannot be loaded or lacks an operation: its reason then says in one
 // sentence which file, which folder, what is wrong and what to do, and nothing has been called.
 platform::Result<Operations> loadController();
+
+// What a person checking a rig is told of the controller library a receiver would use.
+struct LibraryDescription {
+  std::string path;  // its full path, or where it was looked for; empty: the folder is unknown
+  int bits = 0;      // 32 or 64 as its header says; 0 when that is unknown (missing, no library)
+  bool standIn = false;                       // the stand-in, which moves nothing
+  std::optional<platform::Failure> unusable;  // why it cannot be used, as loadController says
+};
+
+// The library loadController would take, found as it finds it; none of its operations is called,
+// they are only looked up.
+LibraryDescription describeController();
 
 // How one operation is declared: on 32-bit Windows a __stdcall one is exported with its argument
 // bytes in the name.

@@ -1,4 +1,5 @@
-// Files on POSIX: a non-blocking open checked with fstat, and no profile lookup of the system's.
+// Files on POSIX: a non-blocking open checked with fstat, appends with O_APPEND, and no profile
+// lookup of the system's.
 #include "platform/files.h"
 
 #include <fcntl.h>
@@ -43,6 +44,47 @@ Result<std::size_t> InputFile::read(char* buffer, std::size_t capacity) {
   } while (got < 0 && errno == EINTR);
   if (got < 0) return systemFailure(errno);
   return static_cast<std::size_t>(got);
+}
+
+Result<AppendFile> AppendFile::open(const std::string& path) {
+  // Non-blocking open: a FIFO nobody reads would otherwise hold the caller for ever. Its writes
+  // then block again, as a file's do.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return systemFailure(errno);
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return systemFailure(error);
+  }
+  return AppendFile(fd);
+}
+
+AppendFile::~AppendFile() {
+  if (handle_ != kNoFile) ::close(static_cast<int>(handle_));
+}
+
+std::optional<Failure> AppendFile::append(const std::string& text) {
+  // One write places all of it at the end; only a write cut short (a disk filling up) takes more.
+  for (std::size_t done = 0; done < text.size();) {
+    const ssize_t wrote =
+        ::write(static_cast<int>(handle_), text.data() + done, text.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) return systemFailure(wrote < 0 ? errno : EIO);
+    done += static_cast<std::size_t>(wrote);
+  }
+  return std::nullopt;
+}
+
+const char* textLineEnd() { return "\n"; }
+
+bool isPathSeparator(char c) { return c == '/'; }
+
+char pathSeparator() { return '/'; }
+
+bool isFolder(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 Result<std::string> currentFolder() {

@@ -13,6 +13,10 @@ namespace platform {
 // The file name this system gives the shared library `baseName`: AXCLCOM.dll, libAXCLCOM.so.
 std::string sharedLibraryFileName(const std::string& baseName);
 
+// The running program's own file, its full path as the system writes it
+// (C:\Brenik\L_BrenikReceiver.exe, /opt/brenik/L_BrenikReceiver).
+Result<std::string> programFile();
+
 // This program's bitness, which a library it loads must share.
 constexpr int kProgramBits = static_cast<int>(sizeof(void*) * CHAR_BIT);
 
@@ -30,6 +34,7 @@ struct LibraryFailure : Failure {
   Kind kind = Kind::Unloadable;
   std::string folder;   // the folder looked in, as the system writes it (C:\brenik, /opt/brenik)
   int libraryBits = 0;  // the bitness the file's header gives; 0: none
+  std::string path;     // the file looked for, its full path; empty when the folder is unknown
 };
 
 // A shared library loaded from the folder of the program's own file, and kept loaded for the
@@ -40,15 +45,18 @@ class ProgramFolderLibrary {
 
   // The folder it was loaded from, as the system writes it.
   const std::string& folder() const { return folder_; }
+  // Its file, the full path it was loaded from (C:\brenik\AXCLCOM.dll).
+  const std::string& path() const { return path_; }
   // nullptr when the library exports no function of that name.
   LibraryFunction function(const std::string& name) const;
 
  private:
-  ProgramFolderLibrary(void* handle, std::string folder)
-      : handle_(handle), folder_(std::move(folder)) {}
+  ProgramFolderLibrary(void* handle, std::string folder, std::string path)
+      : handle_(handle), folder_(std::move(folder)), path_(std::move(path)) {}
 
   void* handle_;
   std::string folder_;
+  std::string path_;
 };
 
 // Why a library the system would not load was not loaded, from the bitness its header gives.

@@ -1,4 +1,5 @@
-// Shared libraries on POSIX: dlopen from the folder /proc/self/exe names, and the ELF class.
+// Shared libraries on POSIX: dlopen from the folder of the file /proc/self/exe names, and the ELF
+// class.
 #include "platform/program_folder_library.h"
 
 #include <dlfcn.h>
@@ -15,17 +16,6 @@
 namespace platform {
 namespace {
 
-// The folder of the running program's file, from the link the kernel keeps to it.
-Result<std::string> programFolder() {
-  std::string path(PATH_MAX, '\0');
-  const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
-  if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) {
-    return length < 0 ? systemFailure(errno) : Failure{"its path is too long"};
-  }
-  path.resize(static_cast<std::size_t>(length));
-  return path.substr(0, path.rfind('/'));
-}
-
 // The bitness an ELF file is built for (its class); 0 for a file that is not ELF.
 int elfBits(const std::string& path) {
   constexpr std::size_t kClassAt = 4;
@@ -39,25 +29,37 @@ int elfBits(const std::string& path) {
 
 }  // namespace
 
+// From the link the kernel keeps to it.
+Result<std::string> programFile() {
+  std::string path(PATH_MAX, '\0');
+  const ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+  if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) {
+    return length < 0 ? systemFailure(errno) : Failure{"its path is too long"};
+  }
+  path.resize(static_cast<std::size_t>(length));
+  return path;
+}
+
 std::string sharedLibraryFileName(const std::string& baseName) { return "lib" + baseName + ".so"; }
 
 Result<ProgramFolderLibrary, LibraryFailure> ProgramFolderLibrary::load(
     const std::string& fileName) {
-  const Result<std::string> folder = programFolder();
-  if (!folder) {
-    return LibraryFailure{{"that folder cannot be found (" + folder.failure().reason + ")"},
-                          LibraryFailure::Kind::Unloadable, "this program's folder", 0};
+  const Result<std::string> program = programFile();
+  if (!program) {
+    return LibraryFailure{{"that folder cannot be found (" + program.failure().reason + ")"},
+                          LibraryFailure::Kind::Unloadable, "this program's folder", 0, ""};
   }
-  const std::string path = *folder + "/" + fileName;
+  const std::string folder = program->substr(0, program->rfind('/'));
+  const std::string path = folder + "/" + fileName;
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0 && errno == ENOENT) {
-    return LibraryFailure{{}, LibraryFailure::Kind::Missing, *folder, 0};
+    return LibraryFailure{{}, LibraryFailure::Kind::Missing, folder, 0, path};
   }
   void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (handle != nullptr) return ProgramFolderLibrary(handle, *folder);
+  if (handle != nullptr) return ProgramFolderLibrary(handle, folder, path);
   const std::string reason = ::dlerror();
   const int bits = elfBits(path);
-  return LibraryFailure{{reason}, unloadedKind(bits), *folder, bits};
+  return LibraryFailure{{reason}, unloadedKind(bits), folder, bits, path};
 }
 
 LibraryFunction ProgramFolderLibrary::function(const std::string& name) const {

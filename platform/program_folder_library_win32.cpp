@@ -14,8 +14,8 @@
 namespace platform {
 namespace {
 
-// The folder of the running program's file.
-Result<std::wstring> programFolder() {
+// The running program's file, in wide characters.
+Result<std::wstring> programFileWide() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -26,7 +26,7 @@ Result<std::wstring> programFolder() {
     }
     path.resize(path.size() * 2);  // cut short: try a longer buffer
   }
-  return path.substr(0, path.find_last_of(L"\\/"));
+  return path;
 }
 
 // The bitness a PE file is built for (PE32 or PE32+); 0 for a file that is not PE.
@@ -52,22 +52,30 @@ int peBits(const std::wstring& path) {
 
 }  // namespace
 
+Result<std::string> programFile() {
+  const Result<std::wstring> path = programFileWide();
+  if (!path) return path.failure();
+  return narrow(*path);
+}
+
 std::string sharedLibraryFileName(const std::string& baseName) { return baseName + ".dll"; }
 
 Result<ProgramFolderLibrary, LibraryFailure> ProgramFolderLibrary::load(
     const std::string& fileName) {
-  const Result<std::wstring> folder = programFolder();
-  if (!folder) {
-    return LibraryFailure{{"that folder cannot be found (" + folder.failure().reason + ")"},
-                          LibraryFailure::Kind::Unloadable, "this program's folder", 0};
+  const Result<std::wstring> program = programFileWide();
+  if (!program) {
+    return LibraryFailure{{"that folder cannot be found (" + program.failure().reason + ")"},
+                          LibraryFailure::Kind::Unloadable, "this program's folder", 0, ""};
   }
-  const std::string shownFolder = narrow(*folder);
-  const std::wstring path = *folder + L"\\" + widen(fileName);
+  const std::wstring folder = program->substr(0, program->find_last_of(L"\\/"));
+  const std::string shownFolder = narrow(folder);
+  const std::wstring path = folder + L"\\" + widen(fileName);
+  const std::string shownPath = narrow(path);
   const DWORD attributes = GetFileAttributesW(path.c_str());
   const DWORD attributesError = GetLastError();
   if (attributes == INVALID_FILE_ATTRIBUTES &&
       (attributesError == ERROR_FILE_NOT_FOUND || attributesError == ERROR_PATH_NOT_FOUND)) {
-    return LibraryFailure{{}, LibraryFailure::Kind::Missing, shownFolder, 0};
+    return LibraryFailure{{}, LibraryFailure::Kind::Missing, shownFolder, 0, shownPath};
   }
   // No system dialog when the file or a library it needs cannot be loaded: we say it ourselves.
   const UINT errorMode = SetErrorMode(SEM_FAILCRITICALERRORS);
@@ -75,14 +83,14 @@ Result<ProgramFolderLibrary, LibraryFailure> ProgramFolderLibrary::load(
   HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   const DWORD loadError = GetLastError();
   SetErrorMode(errorMode);
-  if (module != nullptr) return ProgramFolderLibrary(module, shownFolder);
+  if (module != nullptr) return ProgramFolderLibrary(module, shownFolder, shownPath);
 
   std::string reason = systemReason(static_cast<int>(loadError));
   const std::size_t insert = reason.find("%1");
   if (insert != std::string::npos) reason.replace(insert, 2, fileName);
   if (loadError == ERROR_MOD_NOT_FOUND) reason = "a library it needs is missing (" + reason + ")";
   const int bits = peBits(path);
-  return LibraryFailure{{reason}, unloadedKind(bits), shownFolder, bits};
+  return LibraryFailure{{reason}, unloadedKind(bits), shownFolder, bits, shownPath};
 }
 
 LibraryFunction ProgramFolderLibrary::function(const std::string& name) const {

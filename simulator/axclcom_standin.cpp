@@ -1,6 +1,13 @@
 // Stand-in for the closed AXCLCOM controller library: answers from the environment and
-// writes one trace line per call, so tests and bench tools can see what a receiver commands.
-//   AXCLCOM_TRACE=<file>   append "<seconds> <operation> <arguments>[ -> <result>]" per call
+// writes one trace line per call, so tests and bench tools can see what a receiver commands. It
+// drives no hardware; its version resource says so, and it exports brenik_stand_in, which the
+// real library never has, so that a receiver can tell which of the two it loaded.
+//   AXCLCOM_TRACE=<file>   append "<seconds> <operation> <arguments>[ -> <result>]" per call, each
+//                          line in one append write: processes sharing the file interleave whole
+//                          lines only
+//   AXCLCOM_TRACE=<folder> (one that exists, or any path ending in a separator) the same into
+//                          <program file name without extension>-trace.txt in it, a file for
+//                          each program: L_BrenikReceiver-trace.txt, R_BrenikReceiver-trace.txt
 //   AXCLCOM_INIT=<list>    results of successive init_axcl_config calls, the last repeating
 //   AXCLCOM_STATE=<list>   the same for get_axcl_state
 //   AXCLCOM_DELAY_MS=<ms>  every call takes this long, as a real controller's serial exchange does
@@ -9,17 +16,20 @@
 // A trace file or locale it cannot use is said once on standard error.
 #define AXCLCOM_BUILDING
 #include "controller/axclcom.h"
+#include "controller/stand_in_marker.h"
 
-#include <cerrno>
 #include <clocale>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/program_folder_library.h"
 
 namespace {
 
@@ -78,42 +88,82 @@ ResultScript& stateResults() {
   return script;
 }
 
-const char* tracePath() {
-  const char* path = std::getenv("AXCLCOM_TRACE");
-  return (path != nullptr && *path != '\0') ? path : nullptr;
+// The running program's file name without its folder and extension: L_BrenikReceiver.
+std::optional<std::string> programName() {
+  const platform::Result<std::string> file = platform::programFile();
+  if (!file) return std::nullopt;
+  std::size_t start = file->size();
+  while (start > 0 && !platform::isPathSeparator((*file)[start - 1])) --start;
+  const std::string name = file->substr(start);
+  const std::size_t dot = name.rfind('.');
+  return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+// The trace file, from AXCLCOM_TRACE once: the file it names, or in a folder it names a file for
+// this program, so that two receivers given the same value keep a trace each. Empty: no trace.
+const std::string& tracePath() {
+  static const std::string path = [] {
+    const char* value = std::getenv("AXCLCOM_TRACE");
+    if (value == nullptr || *value == '\0') return std::string();
+    const std::string named = value;
+    const bool endsInSeparator = platform::isPathSeparator(named.back());
+    if (!endsInSeparator && !platform::isFolder(named)) return named;
+    const std::optional<std::string> program = programName();
+    return named + (endsInSeparator ? "" : std::string(1, platform::pathSeparator())) +
+           program.value_or("AXCLCOM") + "-trace.txt";
+  }();
+  return path;
 }
 
 // Said once; the trace stops there.
-void cannotWriteTrace(int error) {
-  std::fprintf(stderr, "AXCLCOM stand-in: cannot write the trace file %s: %s\n", tracePath(),
-               std::strerror(error));
+void cannotWriteTrace(const platform::Failure& failure) {
+  std::fprintf(stderr, "AXCLCOM stand-in: cannot write the trace file %s: %s\n",
+               tracePath().c_str(), failure.reason.c_str());
 }
 
 // Opened once on the first call.
-std::FILE*& traceFile() {
-  static std::FILE* file = [] {
-    if (tracePath() == nullptr) return static_cast<std::FILE*>(nullptr);
-    std::FILE* opened = std::fopen(tracePath(), "a");
-    if (opened == nullptr) cannotWriteTrace(errno);
-    return opened;
+std::optional<platform::AppendFile>& traceFile() {
+  static std::optional<platform::AppendFile> file = [] {
+    std::optional<platform::AppendFile> none;
+    if (tracePath().empty()) return none;
+    platform::Result<platform::AppendFile> opened = platform::AppendFile::open(tracePath());
+    if (!opened) {
+      cannotWriteTrace(opened.failure());
+      return none;
+    }
+    return std::optional<platform::AppendFile>(std::move(*opened));
   }();
   return file;
 }
 
+// The text printf makes of `format`, in the process's locale as a real library's would be.
+std::string formatted(const char* format, va_list arguments) {
+  va_list measuring;
+  va_copy(measuring, arguments);
+  const int length = std::vsnprintf(nullptr, 0, format, measuring);
+  va_end(measuring);
+  if (length <= 0) return std::string();
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  std::vsnprintf(text.data(), text.size(), format, arguments);
+  text.resize(static_cast<std::size_t>(length));
+  return text;
+}
+
+// One line, made whole first and then appended in one write: a receiver on the other side
+// tracing to the same file can only ever put its lines between ours.
 void trace(const char* format, ...) {
-  std::FILE*& file = traceFile();
-  if (file == nullptr) return;
-  errno = 0;
-  std::fprintf(file, "%.6f ", platform::monotonicSeconds());
+  std::optional<platform::AppendFile>& file = traceFile();
+  if (!file) return;
+  char stamp[64];
+  std::snprintf(stamp, sizeof stamp, "%.6f ", platform::monotonicSeconds());
   va_list arguments;
   va_start(arguments, format);
-  std::vfprintf(file, format, arguments);
+  const std::string call = formatted(format, arguments);
   va_end(arguments);
-  std::fputc('\n', file);
-  if (std::fflush(file) != 0 || std::ferror(file) != 0) {
-    cannotWriteTrace(errno != 0 ? errno : EIO);
-    std::fclose(file);
-    file = nullptr;
+  if (const std::optional<platform::Failure> failed =
+          file->append(stamp + call + platform::textLineEnd())) {
+    cannotWriteTrace(*failed);
+    file.reset();
   }
 }
 
@@ -143,6 +193,10 @@ std::string hexBlock(const unsigned char* block) {
 }  // namespace
 
 extern "C" {
+
+AXCLCOM_API const char* brenik_stand_in(void) {
+  return "AXCLCOM stand-in: drives no hardware, nothing moves";
+}
 
 AXCLCOM_API int AXCLCOM_CALL init_axcl_config(const char* portName, int setting1, int setting2,
                                               int setting3, int setting4,

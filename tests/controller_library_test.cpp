@@ -1,8 +1,9 @@
 // Finding a controller operation under the names a library's builder may have exported it as,
-// and calling it whichever convention it was built in.
+// calling it whichever convention it was built in, and describing the library found.
 #include "controller/controller_library.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -86,6 +87,23 @@ TEST(ForeignCall, EitherConventionAnswersAndLeavesTheStackBalanced) {
             platform::kConventionsDiffer ? ForeignConvention::C : ForeignConvention::Single);
   EXPECT_EQ(platform::conventionOfCall(stdcallDeclaredC, 1, 2, 3),
             platform::kConventionsDiffer ? ForeignConvention::Stdcall : ForeignConvention::Single);
+}
+
+// This test program's folder holds the build's stand-in, which it describes from its file and
+// its exports alone, and which the loader marks as the stand-in too.
+TEST(ControllerDescription, NamesTheStandInBesideTheProgramWithItsPathAndBitness) {
+  const controller::LibraryDescription described = controller::describeController();
+  EXPECT_FALSE(described.unusable) << described.unusable->reason;
+  EXPECT_TRUE(described.standIn);
+  EXPECT_EQ(described.bits, static_cast<int>(sizeof(void*)) * 8);
+  const std::filesystem::path path(described.path);
+  EXPECT_TRUE(path.is_absolute()) << described.path;
+  EXPECT_TRUE(std::filesystem::is_regular_file(path)) << described.path;
+  EXPECT_TRUE(path.filename() == "AXCLCOM.dll" || path.filename() == "libAXCLCOM.so")
+      << described.path;
+  const platform::Result<controller::Operations> loaded = controller::loadController();
+  ASSERT_TRUE(loaded.ok()) << loaded.failure().reason;
+  EXPECT_TRUE(loaded->standIn);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include <fstream>
 #include <optional>
 #include <ostream>
+#include <regex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -653,8 +654,9 @@ TEST(RideGuards, RideLogHoldsTheRidesEventsInOrderAndMovesOnAtItsBound) {
 }
 
 // The live status line for a scripted stream, one line a report when the output is not a
-// console, its numbers with a point though the library sets a comma-decimal locale; started
-// without a settings file, which it says once, naming the folder.
+// console, its numbers with a point though the library sets a comma-decimal locale, first of all
+// saying that the controller is the stand-in; started without a settings file, which it says
+// once, naming the folder.
 TEST(StatusLine, ShowsTheStateRateSkippedTextsAnglesTargetAndSpeed) {
   std::vector<std::string> command = receiverCommand(Side::Left);
   command.push_back("--status");
@@ -683,7 +685,10 @@ TEST(StatusLine, ShowsTheStateRateSkippedTextsAnglesTargetAndSpeed) {
                 "axisReversalMode=1 and no levelling or ramps (put brenik.ini in that folder to "
                 "change them)\n");
 
-  const std::vector<std::string> reports = lines(run.process->standardOutput());
+  std::vector<std::string> reports = lines(run.process->standardOutput());
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(reports.front(), "L_BrenikReceiver: stand-in controller (nothing moves)");
+  reports.erase(reports.begin());
   std::vector<std::string> states;  // each state once, in the order shown
   for (const std::string& report : reports) {
     ASSERT_EQ(report.rfind("L_BrenikReceiver: ", 0), 0u) << report;
@@ -1007,6 +1012,7 @@ struct StandinComplaint {
   std::string says;          // the line, less the system's reason for a trace file
   const char* nativeReason;  // that reason, as the native build gives it
   bool onWindowsToo;         // the case exists for a Windows program
+  const char* named = "";    // what the line names after the value: the trace file in a folder
 };
 
 void PrintTo(const StandinComplaint& c, std::ostream* out) { *out << c.name; }
@@ -1026,7 +1032,7 @@ TEST_P(StandinComplaintTest, SaysItOnceAndTheReceiverRunsOn) {
   ASSERT_TRUE(sender.send("0,-10"));
   const std::vector<std::string> said = lines(process.standardError());
   ASSERT_EQ(said.size(), 1u) << process.standardError();
-  const std::string expected = complaint.says + value;
+  const std::string expected = complaint.says + value + complaint.named;
   if (complaint.nativeReason == nullptr) {
     EXPECT_EQ(said.front(), expected);
   } else if (launchedThroughEmulator()) {  // Windows' C library words its reasons its own way
@@ -1046,12 +1052,28 @@ const std::string kCannotTrace = "AXCLCOM stand-in: cannot write the trace file 
 INSTANTIATE_TEST_SUITE_P(
     Unusable, StandinComplaintTest,
     ::testing::Values(
+        // A folder holds the program's own trace file, here taken by a folder.
         StandinComplaint{"TraceIsAFolder", "AXCLCOM_TRACE",
-                         [](const ScratchDir& dir) { return dir.path(); }, kCannotTrace,
-                         "Is a directory", true},
+                         [](const ScratchDir& dir) {
+                           std::filesystem::create_directory(
+                               dir.file("L_BrenikReceiver-trace.txt"));
+                           return dir.path() + "/";
+                         },
+                         kCannotTrace, "Is a directory", true, "L_BrenikReceiver-trace.txt"},
         StandinComplaint{"TraceInAMissingFolder", "AXCLCOM_TRACE",
                          [](const ScratchDir& dir) { return dir.file("missing/trace.txt"); },
                          kCannotTrace, "No such file or directory", true},
+        // Named as a folder by its separator, though there is none.
+        StandinComplaint{"TraceInAMissingFolderNamedAsOne", "AXCLCOM_TRACE",
+                         [](const ScratchDir& dir) { return dir.file("missing/"); }, kCannotTrace,
+                         "No such file or directory", true, "L_BrenikReceiver-trace.txt"},
+        // Would wait for a reader for ever.
+        StandinComplaint{"TraceIsAFifoNobodyReads", "AXCLCOM_TRACE",
+                         [](const ScratchDir& dir) {
+                           ::mkfifo(dir.file("trace.fifo").c_str(), 0600);
+                           return dir.file("trace.fifo");
+                         },
+                         kCannotTrace, "No such device or address", false},
         // Opens, and fails on the first write.
         StandinComplaint{"TraceOnAFullDevice", "AXCLCOM_TRACE",
                          [](const ScratchDir&) { return std::string("/dev/full"); }, kCannotTrace,
@@ -1060,6 +1082,87 @@ INSTANTIATE_TEST_SUITE_P(
                          [](const ScratchDir&) { return std::string("xx_NOWHERE.none"); },
                          "AXCLCOM stand-in: cannot set the locale ", nullptr, true}),
     [](const ::testing::TestParamInfo<StandinComplaint>& c) { return c.param.name; });
+
+// Both receivers given one AXCLCOM_TRACE at once: a folder holds a trace for each program, named
+// for it; a file they share holds their lines whole, never parts of two, each one a call.
+enum class SharedTrace { Folder, File };
+
+void PrintTo(SharedTrace trace, std::ostream* out) {
+  *out << (trace == SharedTrace::Folder ? "Folder" : "File");
+}
+
+class SharedTraceTest : public ::testing::TestWithParam<SharedTrace> {};
+
+TEST_P(SharedTraceTest, EveryLineIsWholeAndAFolderGivesEachProgramItsOwnFile) {
+  ScratchDir work;
+  ScratchDir traces;
+  work.write("brenik.ini", "");
+  const bool folder = GetParam() == SharedTrace::Folder;
+  const std::string value = folder ? traces.path() : traces.file("both.txt");
+  std::vector<std::unique_ptr<ReceiverProcess>> receivers;
+  for (const Side side : {Side::Left, Side::Right}) {
+    receivers.push_back(std::make_unique<ReceiverProcess>(ReceiverProcess::Options{
+        receiverCommand(side), work.path(), {{"AXCLCOM_TRACE", value}}}));
+  }
+  // Each file and the ports whose controller it opened, one open call each.
+  using Files = std::vector<std::pair<std::string, std::vector<std::string>>>;
+  const Files expected = folder ? Files{{"L_BrenikReceiver-trace.txt", {"COM8"}},
+                                        {"R_BrenikReceiver-trace.txt", {"COM9"}}}
+                                : Files{{"both.txt", {"COM8", "COM9"}}};
+  for (const auto& [file, ports] : expected) {
+    ASSERT_TRUE(waitForCalls(traces.file(file), "move_org", ports.size()));
+  }
+  // Both write a line for the same datagrams at the same moments.
+  DatagramSender toLeft(receiverPort(Side::Left));
+  DatagramSender toRight(receiverPort(Side::Right));
+  for (int i = 0; i < 300; ++i) {
+    const std::string text = std::to_string(i % 30 - 15) + "," + std::to_string(i % 7);
+    toLeft.sendNow(text);
+    toRight.sendNow(text);
+    std::this_thread::sleep_for(3ms);
+  }
+  std::this_thread::sleep_for(500ms);
+  for (const auto& receiver : receivers) receiver->signal(SIGINT);
+  for (const auto& receiver : receivers) ASSERT_EQ(receiver->waitExit(10s), std::optional<int>(0));
+
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(traces.path())) {
+    files.push_back(entry.path().filename().string());
+  }
+  std::sort(files.begin(), files.end());
+  std::vector<std::string> expectedFiles;
+  for (const auto& file : expected) expectedFiles.push_back(file.first);
+  EXPECT_EQ(files, expectedFiles);
+  const std::regex call(
+      "[0-9]+\\.[0-9]{6} (init_axcl_config (COM[89]) 20 3 0 1 " + kBlock +
+      " -> 1|get_axcl_state -> 4|move_org 0 7|write_velocity 0 [0-9]+ [0-9]+|"
+      "move_abs 0 -?[0-9]+|close_axcl)");
+  for (const auto& [file, ports] : expected) {
+    const std::string text = readFile(traces.file(file));
+    ASSERT_FALSE(text.empty());
+    EXPECT_EQ(text.back(), '\n') << file << " ends in part of a line";
+    std::vector<std::string> opened;
+    std::size_t closes = 0;
+    std::size_t moves = 0;
+    for (const std::string& line : lines(text)) {
+      std::smatch parts;
+      ASSERT_TRUE(std::regex_match(line, parts, call)) << file << ": " << line;
+      if (parts[2].matched) opened.push_back(parts[2]);
+      closes += line.find(" close_axcl") != std::string::npos;
+      moves += line.find(" move_abs ") != std::string::npos;
+    }
+    std::sort(opened.begin(), opened.end());
+    EXPECT_EQ(opened, ports) << file;
+    EXPECT_EQ(closes, ports.size()) << file;
+    EXPECT_GT(moves, ports.size() * 20) << file << ": too few moves to have met the other's";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothSides, SharedTraceTest, ::testing::Values(SharedTrace::Folder, SharedTrace::File),
+    [](const ::testing::TestParamInfo<SharedTrace>& trace) {
+      return ::testing::PrintToString(trace.param);
+    });
 
 // A stop in every phase of a run, by every signal that means one: the controller closed once if
 // it was opened, no move started after the stop, and the exit status of that phase.
@@ -1202,7 +1305,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ArgumentCase>& c) { return c.param.name; });
 
 // --check on the right receiver: what it prints of the settings, the library, the port and the
-// lock, and its status, without one controller call. A line ending in '*' is matched up to it.
+// lock, and its status, without one controller call. A '*' in a line stands for any text.
 struct CheckCase {
   const char* name;
   std::optional<std::string> settings;  // none: no settings file
@@ -1237,10 +1340,13 @@ TEST_P(CheckTest, SaysWhatARunWouldUseWithoutCallingTheController) {
   const std::vector<std::string> printed = lines(process.standardOutput());
   auto at = printed.begin();
   for (const std::string& wanted : check.lines) {
-    const bool prefix = !wanted.empty() && wanted.back() == '*';
-    const std::string start = prefix ? wanted.substr(0, wanted.size() - 1) : wanted;
+    const std::size_t star = wanted.find('*');
+    const std::string start = wanted.substr(0, star);
+    const std::string end = star == std::string::npos ? "" : wanted.substr(star + 1);
     at = std::find_if(at, printed.end(), [&](const std::string& line) {
-      return prefix ? line.rfind(start, 0) == 0 : line == wanted;
+      if (star == std::string::npos) return line == wanted;
+      return line.size() >= start.size() + end.size() && line.rfind(start, 0) == 0 &&
+             line.compare(line.size() - end.size(), end.size(), end) == 0;
     });
     ASSERT_NE(at, printed.end()) << "no line \"" << wanted << "\" in:\n" << process.standardOutput();
   }
@@ -1275,6 +1381,8 @@ INSTANTIATE_TEST_SUITE_P(
         CheckCase{"NoFile", std::nullopt, CheckCase::Holder::None, 0,
                   {"settings file: none; looked for brenik.ini in *", "  r_com=COM9 (default)",
                    "a run could start"}},
+        CheckCase{"StandIn", "", CheckCase::Holder::None, 0,
+                  {"controller library: *-bit, stand-in controller (nothing moves)"}},
         CheckCase{"TakenPort", "", CheckCase::Holder::Port, 7,
                   {"UDP port 22222: taken by another program",
                    "a run could not start now (exit status 7)"}},
@@ -1437,6 +1545,22 @@ INSTANTIATE_TEST_SUITE_P(
                       LibraryRefusal{"OtherBitness", Beside::OtherBitness},
                       LibraryRefusal{"LackingAnOperation", Beside::LackingOperation}),
     [](const ::testing::TestParamInfo<LibraryRefusal>& refusal) { return refusal.param.name; });
+
+// On the real library (here the stand-in without its marker) the reports start with the first
+// state, as they always did, and never mention a stand-in.
+TEST(StatusLine, SaysNothingOfAStandInOnTheRealLibrary) {
+  const ProgramCopy copy;
+  copy.putBeside(programBuild().testLibraries + "/without-marker/" + programBuild().libraryFile);
+  std::vector<std::string> command = copy.command;
+  command.push_back("--status");
+  ReceiverRun run(Side::Left, {}, "", false, nullptr, command);
+  ASSERT_TRUE(waitForCalls(run.trace, "move_org", 1)) << run.process->standardError();
+  run.expectCleanStop();
+  const std::vector<std::string> reports = lines(run.process->standardOutput());
+  ASSERT_FALSE(reports.empty());
+  EXPECT_EQ(reports.front(), "L_BrenikReceiver: waiting for the port, 0 Hz, 150.00 mm, speed 0");
+  for (const std::string& report : reports) EXPECT_EQ(report.find("stand-in"), std::string::npos);
+}
 
 // A 32-bit controller library in either convention, under decorated or plain names: one build
 // of the receivers calls each as the native planner says, and a long run of the C convention's

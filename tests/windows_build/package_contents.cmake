@@ -1,10 +1,11 @@
 # Makes the ZIP and checks that its name tells its bitness, that it holds exactly the programs,
 # the bench tools, the start script, the example settings, the guide, the licence and notices and
 # the stand-in in simulator/, all of that bitness and all in one Brenik folder as the guide says,
-# that the guide has the sections a rig owner needs first, that its text files end lines in CRLF, that each program carries the project's version in its
-# properties, that the notices cover the runtimes linked in, that the start script starts both
-# receivers with their status line, and that the example settings read as the defaults through
-# Windows' own reader.
+# that the guide has the sections a rig owner needs first, that its text files end lines in
+# CRLF, that each program carries the project's version in its
+# properties and the stand-in says there that it is one, that the notices cover the runtimes
+# linked in, that the start script starts both receivers with their status line, and that the
+# example settings read as the defaults through Windows' own reader.
 #   cmake -DCPACK= -DBUILD_DIR= -DWORK_DIR= -DRUN= -DPROBE= -DOBJDUMP= -DWINDRES= -DVERSION=
 #         -DBITS=32|64 -P package_contents.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -99,18 +100,27 @@ foreach(text IN LISTS texts)
   endif()
 endforeach()
 
-# Each program's properties give the project's version, the one --version answers.
-foreach(program IN ITEMS L_BrenikReceiver R_BrenikReceiver brenik-send brenik-strokes
-                        brenik-relay)
-  execute_process(COMMAND ${WINDRES} -i ${top}/${program}.exe -O rc OUTPUT_VARIABLE resources
+# Each program's properties give the project's version, the one --version answers; the
+# stand-in's, named like the real library, say that it is a stand-in that moves nothing.
+foreach(binary IN ITEMS L_BrenikReceiver.exe R_BrenikReceiver.exe brenik-send.exe
+                        brenik-strokes.exe brenik-relay.exe simulator/AXCLCOM.dll)
+  execute_process(COMMAND ${WINDRES} -i ${top}/${binary} -O rc OUTPUT_VARIABLE resources
                   ERROR_VARIABLE resources)
   string(REPLACE "." ", " numbers "${VERSION}")
-  foreach(field IN ITEMS "FILEVERSION ${numbers}, 0" "PRODUCTVERSION ${numbers}, 0"
-                         "\"FileVersion\", \"${VERSION}\"" "\"ProductVersion\", \"${VERSION}\""
-                         "\"OriginalFilename\", \"${program}.exe\"")
+  get_filename_component(file ${binary} NAME)
+  set(fields "FILEVERSION ${numbers}, 0" "PRODUCTVERSION ${numbers}, 0"
+             "\"FileVersion\", \"${VERSION}\"" "\"ProductVersion\", \"${VERSION}\""
+             "\"OriginalFilename\", \"${file}\"")
+  if(file STREQUAL "AXCLCOM.dll")
+    set(description "Stand-in for the AXCLCOM controller library: drives no hardware, nothing moves")
+    list(APPEND fields "FILETYPE 0x2" "\"FileDescription\", \"${description}\"")  # 2: VFT_DLL
+  else()
+    list(APPEND fields "FILETYPE 0x1")  # VFT_APP
+  endif()
+  foreach(field IN LISTS fields)
     string(FIND "${resources}" "${field}" at)
     if(at EQUAL -1)
-      message(FATAL_ERROR "${program}.exe's version resource lacks ${field}:\n${resources}")
+      message(FATAL_ERROR "${binary}'s version resource lacks ${field}:\n${resources}")
     endif()
   endforeach()
 endforeach()
