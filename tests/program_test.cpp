@@ -18,7 +18,7 @@
 #include <fstream>
 #include <optional>
 #include <ostream>
-#include <regex>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -1091,6 +1091,39 @@ void PrintTo(SharedTrace trace, std::ostream* out) {
   *out << (trace == SharedTrace::Folder ? "Folder" : "File");
 }
 
+// A trace line as the stand-in writes it, "<seconds with 6 decimals> <call>", for the calls
+// a ride makes; `port` gets the port an open names.
+bool isWholeTraceLine(const std::string& line, std::string& port) {
+  const auto digits = [](const std::string& text, bool sign) {
+    const std::size_t from = sign && !text.empty() && text[0] == '-' ? 1 : 0;
+    return text.size() > from &&
+           std::all_of(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(),
+                       [](char c) { return c >= '0' && c <= '9'; });
+  };
+  const std::size_t space = line.find(' ');
+  const std::size_t point = line.find('.');
+  if (space == std::string::npos || point == std::string::npos || point > space ||
+      space - point != 7 || !digits(line.substr(0, point), false) ||
+      !digits(line.substr(point + 1, 6), false)) {
+    return false;
+  }
+  const std::string call = line.substr(space + 1);
+  for (const std::string open : {"COM8", "COM9"}) {
+    if (call == openCall(open, 1)) {
+      port = open;
+      return true;
+    }
+  }
+  std::vector<std::string> words;
+  std::istringstream split(call);
+  for (std::string word; split >> word;) words.push_back(word);
+  if (call == "get_axcl_state -> 4" || call == "move_org 0 7" || call == "close_axcl") return true;
+  if (words.size() == 4 && words[0] == "write_velocity" && words[1] == "0") {
+    return digits(words[2], false) && digits(words[3], false);
+  }
+  return words.size() == 3 && words[0] == "move_abs" && words[1] == "0" && digits(words[2], true);
+}
+
 class SharedTraceTest : public ::testing::TestWithParam<SharedTrace> {};
 
 TEST_P(SharedTraceTest, EveryLineIsWholeAndAFolderGivesEachProgramItsOwnFile) {
@@ -1133,10 +1166,6 @@ TEST_P(SharedTraceTest, EveryLineIsWholeAndAFolderGivesEachProgramItsOwnFile) {
   std::vector<std::string> expectedFiles;
   for (const auto& file : expected) expectedFiles.push_back(file.first);
   EXPECT_EQ(files, expectedFiles);
-  const std::regex call(
-      "[0-9]+\\.[0-9]{6} (init_axcl_config (COM[89]) 20 3 0 1 " + kBlock +
-      " -> 1|get_axcl_state -> 4|move_org 0 7|write_velocity 0 [0-9]+ [0-9]+|"
-      "move_abs 0 -?[0-9]+|close_axcl)");
   for (const auto& [file, ports] : expected) {
     const std::string text = readFile(traces.file(file));
     ASSERT_FALSE(text.empty());
@@ -1145,9 +1174,9 @@ TEST_P(SharedTraceTest, EveryLineIsWholeAndAFolderGivesEachProgramItsOwnFile) {
     std::size_t closes = 0;
     std::size_t moves = 0;
     for (const std::string& line : lines(text)) {
-      std::smatch parts;
-      ASSERT_TRUE(std::regex_match(line, parts, call)) << file << ": " << line;
-      if (parts[2].matched) opened.push_back(parts[2]);
+      std::string port;
+      ASSERT_TRUE(isWholeTraceLine(line, port)) << file << ": " << line;
+      if (!port.empty()) opened.push_back(port);
       closes += line.find(" close_axcl") != std::string::npos;
       moves += line.find(" move_abs ") != std::string::npos;
     }
