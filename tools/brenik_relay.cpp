@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -216,15 +217,9 @@ int relayAsAsked(int argc, char** argv) {
     fail(command.failure().reason + " (try --help)");
     return bench::kToolBadArguments;
   }
-  switch (command->asked) {
-    case bench::Asked::Help:
-      std::fputs(bench::kRelayUsage, stdout);
-      return bench::finishStandardOutput(kTool, bench::kToolDone);
-    case bench::Asked::Version:
-      std::printf("%s %s\n", kTool, BRENIK_VERSION);
-      return bench::finishStandardOutput(kTool, bench::kToolDone);
-    case bench::Asked::Run:
-      break;
+  if (const std::optional<int> answered =
+          bench::answerHelpOrVersion(kTool, command->asked, bench::kRelayUsage, BRENIK_VERSION)) {
+    return *answered;
   }
   return run(command->options);
 }

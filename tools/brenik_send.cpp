@@ -1,6 +1,7 @@
 // brenik-send: a motion source for the bench, sending angle datagrams on a fixed schedule.
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -200,15 +201,9 @@ int sendAsAsked(int argc, char** argv) {
     fail(command.failure().reason + " (try --help)");
     return bench::kToolBadArguments;
   }
-  switch (command->asked) {
-    case bench::Asked::Help:
-      std::fputs(bench::kSendUsage, stdout);
-      return bench::finishStandardOutput(kTool, bench::kToolDone);
-    case bench::Asked::Version:
-      std::printf("%s %s\n", kTool, BRENIK_VERSION);
-      return bench::finishStandardOutput(kTool, bench::kToolDone);
-    case bench::Asked::Run:
-      break;
+  if (const std::optional<int> answered =
+          bench::answerHelpOrVersion(kTool, command->asked, bench::kSendUsage, BRENIK_VERSION)) {
+    return *answered;
   }
   return run(command->options);
 }

@@ -16,4 +16,19 @@ int finishStandardOutput(const char* tool, int status) {
   return kToolFailed;
 }
 
+std::optional<int> answerHelpOrVersion(const char* tool, Asked asked, const char* usage,
+                                       const char* version) {
+  switch (asked) {
+    case Asked::Help:
+      std::fputs(usage, stdout);
+      return finishStandardOutput(tool, kToolDone);
+    case Asked::Version:
+      std::printf("%s %s\n", tool, version);
+      return finishStandardOutput(tool, kToolDone);
+    case Asked::Run:
+      break;
+  }
+  return std::nullopt;
+}
+
 }  // namespace bench

@@ -2,6 +2,10 @@
 // (the receivers have their own, in app/command_line.h).
 #pragma once
 
+#include <optional>
+
+#include "tools/arguments.h"
+
 namespace bench {
 
 constexpr int kToolDone = 0;  // also the relay stopped: it has no end of its own
@@ -15,5 +19,10 @@ constexpr int kToolStopped = 130;     // Ctrl+C before the end, as a shell repor
 // when everything written arrived; otherwise says so in one line on standard error,
 // "<tool>: cannot write the output: <reason>", and returns kToolFailed.
 int finishStandardOutput(const char* tool, int status);
+
+// The help or the version when either was asked for, written whole, with the tool's status;
+// none when the tool is to run.
+std::optional<int> answerHelpOrVersion(const char* tool, Asked asked, const char* usage,
+                                       const char* version);
 
 }  // namespace bench
