@@ -96,6 +96,7 @@ struct ReceiverRun {
     EXPECT_LE(took, stopAllowance() + busy);
     EXPECT_EQ(countCalls(trace, "close_axcl"), opened ? 1u : 0u);
     if (opened) {
+      ASSERT_FALSE(calls().empty()) << "the receiver ended without a controller call";
       EXPECT_EQ(calls().back(), "close_axcl");
     }
   }
@@ -1218,7 +1219,10 @@ TEST_P(StopTest, ClosesTheControllerOnceAndExitsAsDocumented) {
     environment = {{"AXCLCOM_OPEN_DELAY_MS", std::to_string(openTakes.count())}};
   }
   if (phase == Phase::NotReady) environment = {{"AXCLCOM_STATE", "3"}};
-  ReceiverRun run(Side::Left, environment, "", /*keepStdinOpen=*/true);
+  // The open's status report is what tells that the open has begun, on a slow machine too.
+  std::vector<std::string> command = receiverCommand(Side::Left);
+  if (phase == Phase::SlowOpen) command.push_back("--status");
+  ReceiverRun run(Side::Left, environment, "", /*keepStdinOpen=*/true, nullptr, command);
   switch (phase) {
     case Phase::WaitingForPort:
     case Phase::NotReady:
@@ -1228,6 +1232,12 @@ TEST_P(StopTest, ClosesTheControllerOnceAndExitsAsDocumented) {
       ASSERT_TRUE(waitForCalls(run.trace, "init_axcl_config", 3));
       break;
     case Phase::SlowOpen:
+      ASSERT_TRUE(waitFor(
+          [&] {
+            return run.process->standardOutput().find("opening the controller") !=
+                   std::string::npos;
+          },
+          10s));
       std::this_thread::sleep_for(openTakes / 3);
       break;
     case Phase::Running:

@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <future>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/clock.h"
@@ -53,7 +56,19 @@ ToolRun runTool(const std::string& name, const std::string& arguments,
       "\"" + toolPath(name) + "\" " + arguments + " > \"" + out + "\" 2> \"" + err + "\"";
   // cmd.exe drops the first and last quote of a line that starts with one: give it a pair to drop.
   const bool throughCmd = std::string(BRENIK_EXECUTABLE_SUFFIX) == ".exe";
-  const int status = std::system((throughCmd ? "\"" + command + "\"" : command).c_str());
+  // -1 is no tool's status but the shell's own failure: cmd.exe under a Wine server that has just
+  // started now and then ends so with nothing written. Every status a tool gives stands.
+  constexpr int kShellStarts = 3;
+  int status = -1;
+  for (int start = 0; start < kShellStarts && status == -1; ++start) {
+    if (start > 0) {
+      std::fprintf(stderr, "the shell failed (status -1, %s); starting it again\n",
+                   errno != 0 ? std::strerror(errno) : "no error number");
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    errno = 0;
+    status = std::system((throughCmd ? "\"" + command + "\"" : command).c_str());
+  }
   ToolRun run{status, outputTo.empty() ? readFile(out) : "", readFile(err)};
 #ifdef WEXITSTATUS
   run.exitCode = WEXITSTATUS(status);
