@@ -92,7 +92,7 @@ struct ReceiverRun {
     const std::optional<int> code = process->waitExit(10s);
     const auto took = std::chrono::steady_clock::now() - start;
     ASSERT_TRUE(code.has_value()) << "still running after the stop signal";
-    EXPECT_EQ(*code, status);
+    EXPECT_EQ(*code, status) << "standard error: " << process->standardError();
     EXPECT_LE(took, stopAllowance() + busy);
     EXPECT_EQ(countCalls(trace, "close_axcl"), opened ? 1u : 0u);
     if (opened) {
