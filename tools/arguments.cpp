@@ -40,6 +40,11 @@ std::optional<std::vector<double>> parseNumbers(std::string_view text, std::size
   return values;
 }
 
+platform::Failure badValue(const std::string& name, const std::string& value,
+                           const std::string& wanted) {
+  return {name + " '" + value + "': " + wanted};
+}
+
 platform::Result<HostPort> parseHostPort(std::string_view text) {
   const platform::Failure refusal{"expected HOST:PORT with a port from 1 to 65535"};
   const std::size_t colon = text.rfind(':');

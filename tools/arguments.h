@@ -29,6 +29,13 @@ struct HostPort {
 // was expected.
 platform::Result<HostPort> parseHostPort(std::string_view text);
 
+// The longest run a tool is asked for: --duration, and the span of a replay's rows.
+constexpr double kMaxDuration = 7.0 * 24.0 * 3600.0;
+
+// The refusal of an option's value, worded alike in every tool: "--rate 'x': expected ...".
+platform::Failure badValue(const std::string& name, const std::string& value,
+                           const std::string& wanted);
+
 // What a command line asks a tool for, when it is not refused.
 enum class Asked { Run, Help, Version };
 

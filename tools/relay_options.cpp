@@ -68,10 +68,6 @@ class RelayParser {
   }
 
  private:
-  static Failure bad(const std::string& name, const std::string& value, const std::string& wanted) {
-    return {name + " '" + value + "': " + wanted};
-  }
-
   Refusal chooseForm(const std::string& name, Numbers numbers) {
     if (!formOption_.empty()) return Failure{name + " and " + formOption_ + " are two input forms; give one"};
     formOption_ = name;
@@ -88,7 +84,9 @@ class RelayParser {
     }
     if (name == "--bits") {
       const std::optional<std::int64_t> bits = parseInteger(value);
-      if (!bits || *bits < 1 || *bits > kMaxBits) return bad(name, value, "expected 1 to 32 bits");
+      if (!bits || *bits < 1 || *bits > kMaxBits) {
+        return badValue(name, value, "expected 1 to 32 bits");
+      }
       form.minimum = 0;
       form.maximum = (std::int64_t{1} << *bits) - 1;
       return chooseForm(name, Numbers::Integers);
@@ -99,7 +97,7 @@ class RelayParser {
       const std::optional<std::int64_t> high =
           colon == std::string::npos ? std::nullopt : parseInteger(value.substr(colon + 1));
       if (!low || !high || *low >= *high) {
-        return bad(name, value, "expected MIN:MAX, integers with MIN below MAX, within " +
+        return badValue(name, value, "expected MIN:MAX, integers with MIN below MAX, within " +
                                     std::to_string(-kMaxRelayInteger) + ".." +
                                     std::to_string(kMaxRelayInteger));
       }
@@ -109,36 +107,38 @@ class RelayParser {
     }
     if (name == "--centre") {
       centre_ = parseNumber(value);
-      if (!centre_) return bad(name, value, "expected a number");
+      if (!centre_) return badValue(name, value, "expected a number");
       centreText_ = value;
       return std::nullopt;
     }
     if (name == "--full-scale") {
       const std::optional<double> degrees = parseNumber(value);
       if (!degrees || !(*degrees > 0.0) || *degrees > kMaxFullScale) {
-        return bad(name, value, "expected degrees above 0 and at most 90");
+        return badValue(name, value, "expected degrees above 0 and at most 90");
       }
       form.fullScale = *degrees;
       fullScaleGiven_ = true;
       return std::nullopt;
     }
     if (name == "--decimal") {
-      if (value != "point" && value != "comma") return bad(name, value, "expected point or comma");
+      if (value != "point" && value != "comma") {
+        return badValue(name, value, "expected point or comma");
+      }
       form.decimalMark = value == "point" ? '.' : ',';
       decimalGiven_ = true;
       return std::nullopt;
     }
     if (name == "--order") {
       if (value != "pitch,roll" && value != "roll,pitch") {
-        return bad(name, value, "expected pitch,roll or roll,pitch");
+        return badValue(name, value, "expected pitch,roll or roll,pitch");
       }
       form.rollFirst = value == "roll,pitch";
       return std::nullopt;
     }
     if (name == "--prefix" || name == "--separator" || name == "--suffix") {
       const std::optional<std::string> text = unescape(value);
-      if (!text) return bad(name, value, "a backslash starts \\t, \\r, \\n or \\\\ only");
-      if (text->size() > kMaxRelayFraming) return bad(name, value, "at most 64 characters");
+      if (!text) return badValue(name, value, "a backslash starts \\t, \\r, \\n or \\\\ only");
+      if (text->size() > kMaxRelayFraming) return badValue(name, value, "at most 64 characters");
       if (name == "--separator") {
         separator_ = *text;
         separatorText_ = value;
@@ -149,20 +149,20 @@ class RelayParser {
     }
     if (name == "--listen") {
       const platform::Result<HostPort> port = parseHostPort("listen:" + value);
-      if (!port) return bad(name, value, "expected a port from 1 to 65535");
+      if (!port) return badValue(name, value, "expected a port from 1 to 65535");
       options_.listenPort = port->port;
       return std::nullopt;
     }
     if (name == "--to") {
       const platform::Result<HostPort> target = parseHostPort(value);
-      if (!target) return bad(name, value, target.failure().reason);
+      if (!target) return badValue(name, value, target.failure().reason);
       options_.targets.push_back(*target);
       return std::nullopt;
     }
     if (name == "--duration") {
       const std::optional<double> seconds = parseNumber(value);
-      if (!seconds || !(*seconds > 0.0) || *seconds > kMaxRelayDuration) {
-        return bad(name, value, "expected seconds above 0, at most seven days");
+      if (!seconds || !(*seconds > 0.0) || *seconds > kMaxDuration) {
+        return badValue(name, value, "expected seconds above 0, at most seven days");
       }
       options_.duration = *seconds;
       return std::nullopt;
@@ -184,7 +184,7 @@ class RelayParser {
       if (centre_) {
         if (!(*centre_ > static_cast<double>(form.minimum) &&
               *centre_ < static_cast<double>(form.maximum))) {
-          return bad("--centre", centreText_, "expected a value strictly between " +
+          return badValue("--centre", centreText_, "expected a value strictly between " +
                                                   std::to_string(form.minimum) + " and " +
                                                   std::to_string(form.maximum));
         }
@@ -194,11 +194,13 @@ class RelayParser {
     const bool commaDecimals = !integers && form.decimalMark == ',';
     form.separator = separator_ ? *separator_ : commaDecimals ? ";" : ",";
     const std::string shown = separatorText_.empty() ? form.separator : separatorText_;
-    if (form.separator.empty()) return bad("--separator", shown, "expected some text");
+    if (form.separator.empty()) return badValue("--separator", shown, "expected some text");
     for (const char c : form.separator) {
-      if (c >= '0' && c <= '9') return bad("--separator", shown, "a digit would run into the numbers");
+      if (c >= '0' && c <= '9') {
+        return badValue("--separator", shown, "a digit would run into the numbers");
+      }
       if (!integers && c == form.decimalMark) {
-        return bad("--separator", shown,
+        return badValue("--separator", shown,
                    commaDecimals ? "with --decimal comma the numbers hold commas (\"5,25,1,5\" "
                                    "reads two ways); use another, such as ';' or ' '"
                                  : "the numbers hold points; use another, such as ','");

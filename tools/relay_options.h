@@ -12,8 +12,6 @@ namespace bench {
 
 // Where a motion program sends to when told nothing else: beside the receivers' 11111 and 22222.
 constexpr std::uint16_t kDefaultRelayPort = 33333;
-// The longest run asked for with --duration: seven days, as brenik-send's.
-constexpr double kMaxRelayDuration = 7.0 * 24.0 * 3600.0;
 // Prefix, separator and suffix each; a motion program's framing is a few characters.
 constexpr std::size_t kMaxRelayFraming = 64;
 

@@ -36,10 +36,6 @@ class SendParser {
   }
 
  private:
-  static Failure bad(const std::string& name, const std::string& value, const std::string& wanted) {
-    return {name + " '" + value + "': " + wanted};
-  }
-
   Refusal chooseMotion(const std::string& name, Motion::Kind kind) {
     if (motionOption_.empty() || (kind == Motion::Kind::Sine && options_.motion.kind == kind)) {
       if (motionOption_.empty()) motionOption_ = name;
@@ -55,7 +51,7 @@ class SendParser {
     if (!number || *number <= 0.0 || *number > limit) {
       char wanted[64];
       std::snprintf(wanted, sizeof wanted, "expected a number above 0 and at most %g", limit);
-      return bad(name, value, wanted);
+      return badValue(name, value, wanted);
     }
     out = *number;
     return std::nullopt;
@@ -67,11 +63,11 @@ class SendParser {
         out.amplitude = (*numbers)[0];
         if (count > 1) out.frequency = (*numbers)[1];
         if (count > 2) out.phase = (*numbers)[2];
-        if (out.frequency < 0.0) return bad(name, value, "the frequency cannot be negative");
+        if (out.frequency < 0.0) return badValue(name, value, "the frequency cannot be negative");
         return chooseMotion(name, Motion::Kind::Sine);
       }
     }
-    return bad(name, value, "expected AMPLITUDE[,FREQUENCY[,PHASE]]");
+    return badValue(name, value, "expected AMPLITUDE[,FREQUENCY[,PHASE]]");
   }
 
   Refusal option(const std::string& name, const std::string& value) {
@@ -81,7 +77,7 @@ class SendParser {
     }
     if (name == "--to") {
       const platform::Result<HostPort> target = parseHostPort(value);
-      if (!target) return bad(name, value, target.failure().reason);
+      if (!target) return badValue(name, value, target.failure().reason);
       options_.targets.push_back(*target);
       return std::nullopt;
     }
@@ -93,19 +89,19 @@ class SendParser {
       return std::nullopt;
     }
     if (name == "--log") {
-      if (value.empty()) return bad(name, value, "expected a file name");
+      if (value.empty()) return badValue(name, value, "expected a file name");
       options_.logPath = value;
       return std::nullopt;
     }
     if (name == "--hold" || name == "--step") {
       const auto numbers = parseNumbers(value, 2);
-      if (!numbers) return bad(name, value, "expected PITCH,ROLL in degrees");
+      if (!numbers) return badValue(name, value, "expected PITCH,ROLL in degrees");
       options_.motion.angles = {(*numbers)[0], (*numbers)[1]};
       return chooseMotion(name, name == "--hold" ? Motion::Kind::Hold : Motion::Kind::Step);
     }
     if (name == "--step-at") {
       const std::optional<double> seconds = parseNumber(value);
-      if (!seconds || *seconds < 0.0) return bad(name, value, "expected seconds, 0 or more");
+      if (!seconds || *seconds < 0.0) return badValue(name, value, "expected seconds, 0 or more");
       options_.motion.stepAt = *seconds;
       stepAtGiven_ = true;
       return std::nullopt;
@@ -113,7 +109,7 @@ class SendParser {
     if (name == "--pause-after") {
       const std::optional<double> seconds = parseNumber(value);
       if (!seconds || *seconds < 0.0 || *seconds > kMaxDuration) {
-        return bad(name, value, "expected seconds, 0 or more");
+        return badValue(name, value, "expected seconds, 0 or more");
       }
       options_.pauseAfter = *seconds;
       pauseAfterGiven_ = true;
@@ -130,7 +126,7 @@ class SendParser {
       } else if (value == "both") {
         options_.motion.sweepAxes = SweepAxes::Both;
       } else {
-        return bad(name, value, "expected pitch, roll or both");
+        return badValue(name, value, "expected pitch, roll or both");
       }
       return chooseMotion(name, Motion::Kind::Sweep);
     }
@@ -139,7 +135,7 @@ class SendParser {
       return positive(name, value, kMaxDuration, options_.motion.sweepPeriod);
     }
     if (name == "--replay") {
-      if (value.empty()) return bad(name, value, "expected a file name");
+      if (value.empty()) return badValue(name, value, "expected a file name");
       options_.replayPath = value;
       return chooseMotion(name, Motion::Kind::Replay);
     }

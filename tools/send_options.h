@@ -11,9 +11,6 @@
 
 namespace bench {
 
-// The longest run: --duration and the span of a replay's rows.
-constexpr double kMaxDuration = 7.0 * 24.0 * 3600.0;
-
 // A replay file is read whole; beyond this it is a mistake (or no recording at all).
 constexpr std::size_t kMaxReplayBytes = std::size_t{8} << 20;
 

@@ -57,12 +57,12 @@ platform::Result<StrokeCommand> parseStrokeArguments(int argc, const char* const
     if (name == "--sent" || name == "--csv") {
       (name == "--csv" ? options.csv : options.asSent) = true;
     } else if (name == "--reversal") {
-      if (value != "0" && value != "1") return Failure{"--reversal '" + value + "': expected 0 or 1"};
+      if (value != "0" && value != "1") return badValue(name, value, "expected 0 or 1");
       options.reversal = value == "1" ? 1 : 0;
       options.asSent = true;  // a reversal setting only means something for sent angles
     } else if (!parseRange(value, name == "--pitch-range" ? options.pitch : options.roll)) {
-      return Failure{name + " '" + value +
-                     "': expected FROM:TO:STEP (FROM up to TO, STEP above 0) or one value"};
+      return badValue(name, value,
+                      "expected FROM:TO:STEP (FROM up to TO, STEP above 0) or one value");
     } else {
       (name == "--pitch-range" ? pitchRange : rollRange) = true;
     }
